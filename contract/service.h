@@ -1,0 +1,77 @@
+#pragma once
+// ITindrel2Service: the remote inspection service, one synchronous SOAP call
+// per operation. Operations are listed in the contract's interface order.
+//
+// Every call either returns its result or throws a tindrel::Error:
+// RemoteFault for a SOAP fault (what() = faultstring), TransportError for
+// connection failures, time-outs and HTTP errors, ProtocolError for replies
+// that are not what the contract allows.
+//
+// Record parameters are read during the call and stay the caller's. Results
+// belong to the caller. A missing or nil result gives a null record, an empty
+// array, an empty string or false.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "contract/records.h"
+
+namespace tindrel {
+
+class ITindrel2Service {
+ public:
+  virtual ~ITindrel2Service() = default;
+
+  // The token is the session's; null sends a nil token element.
+  virtual std::unique_ptr<Tindrel2VehicleData2> GetVehicleData(
+      const std::string& regNo, const ORVSecurityToken2* token) = 0;
+  virtual ArrayOfTindrel2CustomerData GetCustomers(const ORVSecurityToken2* token) = 0;
+  virtual std::unique_ptr<Tindrel2CustomerData2> GetCustomer(const std::string& customerNo,
+                                                             const ORVSecurityToken2* token) = 0;
+  virtual std::unique_ptr<Tindrel2CustomerData2> SaveCustomer(
+      const Tindrel2CustomerData2& customerData, const ORVSecurityToken2* token) = 0;
+  virtual std::unique_ptr<Tindrel2InspectionData2> SaveInspection(
+      const Tindrel2InspectionData2& inspectionData, const ORVSecurityToken2* token) = 0;
+  virtual std::string GetInspectionURL(const std::string& inspectionNo,
+                                       const ORVSecurityToken2* token) = 0;
+  virtual std::unique_ptr<ORVSecurityToken2> Authenticate(const std::string& userName,
+                                                          const std::string& password,
+                                                          const std::string& salt) = 0;
+  virtual std::unique_ptr<ORVSecurityToken2> RenewToken(const ORVSecurityToken2* token) = 0;
+  virtual bool IsTokenValid(const ORVSecurityToken2* token) = 0;
+  virtual std::unique_ptr<Tindrel2VehicleApprovalData2> IsVehicleApprovedForPeriod(
+      const std::string& regNo, int32_t month, int32_t year, const ORVSecurityToken2* token) = 0;
+  virtual ArrayOfTindrel2VehicleApprovalData GetInspectionsForVehicleForPeriod(
+      const std::string& regNo, int32_t month, int32_t year, const ORVSecurityToken2* token) = 0;
+  virtual std::unique_ptr<Tindrel2InspectionData2> GetInspectionData(
+      const std::string& inspectionNo, const ORVSecurityToken2* token) = 0;
+};
+
+// One HTTP POST of a SOAP request. Throws TransportError when no HTTP answer
+// arrives (refused, reset, timed out); any HTTP status is returned as it is.
+struct HttpReply {
+  int status = 0;
+  std::string contentType;
+  std::string body;
+};
+
+class IHttpTransport {
+ public:
+  virtual ~IHttpTransport() = default;
+  virtual HttpReply Post(const std::string& url, const std::string& soapAction,
+                         const std::string& contentType, const std::string& body) = 0;
+};
+
+// The built-in endpoint, used when an empty address is given.
+inline constexpr std::string_view kDefaultServiceAddress =
+    "https://tjenester.tindrel.no/ORVNewPL/Services/Tindrel2Service.svc";
+
+// Proxy for the service at `address` (the default when empty). Without a
+// transport the platform's own is created (WinInet on Windows). Returns null
+// only when no transport can be had.
+std::shared_ptr<ITindrel2Service> CreateServiceProxy(
+    bool useWsdl, std::string_view address, std::shared_ptr<IHttpTransport> transport = nullptr);
+
+}  // namespace tindrel
