@@ -1,0 +1,203 @@
+#include "app/startup.h"
+
+#include <windows.h>
+#include <objbase.h>
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "app/application_title.h"
+#include "app/error_box.h"
+#include "app/job_ui.h"
+#include "app/registration.h"
+#include "automation/com_error.h"
+#include "automation/com_handle.h"
+#include "automation/com_server.h"
+#include "jobfile/command_line.h"
+#include "jobfile/job_interpreter.h"
+
+namespace tindrel {
+namespace {
+
+// The thread's single-threaded apartment, for the whole start-up: the
+// registration at step 2 already loads the type library.
+class Apartment {
+ public:
+  Apartment() : initialized_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
+  ~Apartment() {
+    if (initialized_) CoUninitialize();
+  }
+  Apartment(const Apartment&) = delete;
+  Apartment& operator=(const Apartment&) = delete;
+
+ private:
+  bool initialized_;
+};
+
+std::wstring Wide(std::u16string_view s) { return std::wstring(s.begin(), s.end()); }
+
+std::string Ansi(std::u16string_view s) {
+  const std::wstring w = Wide(s);
+  if (w.empty()) return {};
+  const int n = WideCharToMultiByte(CP_ACP, 0, w.data(), static_cast<int>(w.size()), nullptr, 0,
+                                    nullptr, nullptr);
+  std::string a(static_cast<size_t>(n > 0 ? n : 0), '\0');
+  if (n > 0) {
+    WideCharToMultiByte(CP_ACP, 0, w.data(), static_cast<int>(w.size()), a.data(), n, nullptr,
+                        nullptr);
+  }
+  return a;
+}
+
+// A file (not a folder) exists at `path`; symbolic links are followed.
+bool FileExists(const std::u16string& path) {
+  const com::UniqueFileHandle file(CreateFileW(
+      Wide(path).c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  BY_HANDLE_FILE_INFORMATION info{};
+  return file && GetFileInformationByHandle(file.get(), &info) &&
+         !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+StartupDispatch Dispatch(std::u16string_view arguments) {
+  return DispatchCommandLine(arguments, Ansi(arguments), &FileExists);
+}
+
+template <class Body>
+void ShowingErrors(Body&& body) noexcept {
+  try {
+    body();
+  } catch (const std::exception& e) {
+    ShowExceptionMessage(e);
+  } catch (...) {
+    ShowUnknownExceptionMessage();
+  }
+}
+
+// Step 2. An unexpected failure of the elevation test itself is shown like
+// a failed registration, and start-up goes on.
+void RefreshRegistrationIfElevated() noexcept {
+  ShowingErrors([] {
+    if (!IsElevated()) return;
+    UnregisterAutomationServer();
+    RegisterAutomationServer();
+    RegisterFileAssociation();
+  });
+}
+
+// Another instance runs. A job given to this one cannot be handed over; the
+// user is told instead of the job vanishing.
+void TellJobNotHandled(std::u16string_view arguments) noexcept {
+  ShowingErrors([&] {
+    const StartupDispatch d = Dispatch(arguments);
+    std::wstring what;
+    if (d.kind == StartupCase::kCommandLineJob) {
+      what = L"kommandolinjejobb";
+    } else if (d.kind == StartupCase::kJobFile) {
+      what = Wide(d.jobFile);
+    } else {
+      return;
+    }
+    const std::wstring text = L"Tindrel 2.0 kjører allerede. Jobben ble ikke behandlet: " + what;
+    MessageBoxW(nullptr, text.c_str(), kApplicationTitle, MB_OK | MB_ICONWARNING);
+  });
+}
+
+// How long an instance that COM started waits for an ending predecessor.
+constexpr DWORD kPredecessorWaitMs = 20000;
+
+// The mutex is held by another instance. One started for automation
+// clients may have been started because that instance is ending: its last
+// object was released, its class objects are revoked, and COM launched this
+// one for the next client. It waits for the other instance to let go
+// (the mutex is abandoned when it exits) and takes over; true when it then
+// owns the mutex.
+bool TakeOverFromEndingInstance(HANDLE mutex, std::u16string_view arguments) noexcept {
+  try {
+    if (!mutex || ParseServerSwitches(arguments).mode != ServerMode::kAutomation) return false;
+  } catch (...) {
+    return false;
+  }
+  const DWORD wait = WaitForSingleObject(mutex, kPredecessorWaitMs);
+  return wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED;
+}
+
+// Steps 4 to 8; throws what step 9 shows.
+void Run(StartupOptions& options, std::u16string_view arguments) {
+  // The automation server's switches. The registration switches end the
+  // process here, with exit code 0 like every other path.
+  const ServerSwitches switches = ParseServerSwitches(arguments);
+  const com::RegistryScope scope =
+      switches.perUser ? com::RegistryScope::User : com::RegistryScope::Machine;
+  if (switches.mode == ServerMode::kRegister) {
+    com::RegisterServer(scope);
+    return;
+  }
+  if (switches.mode == ServerMode::kUnregister) {
+    com::UnregisterServer(scope);
+    return;
+  }
+  if (switches.mode == ServerMode::kAutomation) com::QuitOnLastRelease(GetCurrentThreadId());
+  // In every other mode too: a client that starts while this instance runs
+  // is served here, since a second process would stop at the mutex.
+  const com::ClassObjects classObjects;
+
+  const StartupDispatch d = Dispatch(arguments);
+  switch (d.kind) {
+    case StartupCase::kAutomation:
+      options.automation = true;
+      break;
+    case StartupCase::kCommandLineJob:
+      options.jobCustomer = std::make_unique<Tindrel2CustomerData2>();
+      options.jobInspection = std::make_unique<Tindrel2InspectionData2>();
+      // The line as it came, "¤" and quotes included; the result is not
+      // examined: the records are saved as they were filled.
+      InterpretCommandLineJob(arguments, *options.jobCustomer, *options.jobInspection);
+      break;
+    case StartupCase::kJobFile: {
+      options.jobCustomer = std::make_unique<Tindrel2CustomerData2>();
+      options.jobInspection = std::make_unique<Tindrel2InspectionData2>();
+      MessageBoxJobUi ui;
+      if (!ReadJobFile(std::filesystem::path(Wide(d.jobFile)), *options.jobCustomer,
+                       *options.jobInspection, ui)) {
+        // Not opened, or refused: the job is dropped, silently, before any
+        // window or session exists.
+        options.jobCustomer.reset();
+        options.jobInspection.reset();
+        return;
+      }
+      break;
+    }
+    case StartupCase::kInteractive:
+      break;
+  }
+  RunMainWindow(options);
+}
+
+}  // namespace
+
+int RunStartup(HINSTANCE instance, std::u16string_view commandLine) noexcept {
+  ShowingErrors([&] {
+    const std::u16string arguments = CommandLineArguments(commandLine);
+    const Apartment apartment;
+    StartupOptions options;  // no job records yet
+    options.instance = instance;
+
+    RefreshRegistrationIfElevated();
+
+    // Held for the life of the process; the system releases it at exit.
+    const com::UniqueHandle mutex(CreateMutexW(nullptr, TRUE, L"mxTindrel2"));
+    const DWORD created = GetLastError();
+    if (!mutex || (created == ERROR_ALREADY_EXISTS &&
+                   !TakeOverFromEndingInstance(mutex.get(), arguments))) {
+      TellJobNotHandled(arguments);
+      return;
+    }
+
+    ShowingErrors([&] { Run(options, arguments); });
+  });
+  return 0;
+}
+
+}  // namespace tindrel
