@@ -1,0 +1,179 @@
+#include "app/login_form.h"
+
+#include <cstring>
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "contract/errors.h"
+#include "contract/text.h"
+
+namespace tindrel {
+namespace {
+
+// Modal results, as the dialog ends.
+constexpr INT_PTR kResultLogin = 1;
+constexpr INT_PTR kResultClosed = 2;
+
+// An in-memory DLGTEMPLATE: header, then DWORD-aligned item templates.
+class DialogTemplate {
+ public:
+  DialogTemplate(DWORD style, DWORD exStyle, short cx, short cy, const wchar_t* title,
+                 WORD pointSize, const wchar_t* font) {
+    DLGTEMPLATE header{};
+    header.style = style;
+    header.dwExtendedStyle = exStyle;
+    header.cx = cx;
+    header.cy = cy;
+    Append(&header, sizeof header);
+    countOffset_ = offsetof(DLGTEMPLATE, cdit);
+    Word(0);  // no menu
+    Word(0);  // the standard dialog class
+    String(title);
+    Word(pointSize);
+    String(font);
+  }
+
+  // `atom`: 0x0080 button, 0x0081 edit, 0x0082 static.
+  void Item(WORD atom, const wchar_t* text, WORD id, DWORD style, short x, short y, short cx,
+            short cy) {
+    Align();
+    DLGITEMTEMPLATE item{};
+    item.style = style | WS_CHILD | WS_VISIBLE;
+    item.x = x;
+    item.y = y;
+    item.cx = cx;
+    item.cy = cy;
+    item.id = id;
+    Append(&item, sizeof item);
+    Word(0xFFFF);
+    Word(atom);
+    String(text);
+    Word(0);  // no creation data
+    WORD count = 0;
+    std::memcpy(&count, bytes_.data() + countOffset_, sizeof count);
+    ++count;
+    std::memcpy(bytes_.data() + countOffset_, &count, sizeof count);
+  }
+
+  const DLGTEMPLATE* get() {
+    Align();
+    return reinterpret_cast<const DLGTEMPLATE*>(bytes_.data());
+  }
+
+ private:
+  void Append(const void* p, size_t n) {
+    const auto* b = static_cast<const unsigned char*>(p);
+    bytes_.insert(bytes_.end(), b, b + n);
+  }
+  void Word(WORD w) { Append(&w, sizeof w); }
+  void String(const wchar_t* s) { Append(s, (wcslen(s) + 1) * sizeof(wchar_t)); }
+  void Align() {
+    while (bytes_.size() % 4) bytes_.push_back(0);
+  }
+
+  // DWORD alignment of the storage itself comes from the vector's allocator.
+  std::vector<unsigned char> bytes_;
+  size_t countOffset_ = 0;
+};
+
+struct DialogState {
+  std::optional<LoginAnswer> answer;
+  // An error while reading the fields, carried out of the dialog procedure
+  // and raised again by ShowLoginForm.
+  std::exception_ptr error;
+};
+
+std::string FieldText(HWND dialog, int id) {
+  HWND field = GetDlgItem(dialog, id);
+  const int length = GetWindowTextLengthW(field);
+  std::vector<wchar_t> buffer(static_cast<size_t>(length) + 1);
+  const int n = GetWindowTextW(field, buffer.data(), length + 1);
+  std::string text = Utf16ToUtf8(
+      std::u16string_view(reinterpret_cast<const char16_t*>(buffer.data()), n > 0 ? n : 0));
+  SecureZeroMemory(buffer.data(), buffer.size() * sizeof(wchar_t));
+  return text;
+}
+
+// Without an owner the dialog may be started from an automation call while
+// another program is in front; the system lets a process take the
+// foreground only in some cases, so borrow the foreground thread's input
+// state for the moment of the switch.
+void BringToForeground(HWND window) {
+  HWND front = GetForegroundWindow();
+  const DWORD frontThread = front ? GetWindowThreadProcessId(front, nullptr) : 0;
+  const DWORD ownThread = GetCurrentThreadId();
+  const bool attach = frontThread != 0 && frontThread != ownThread &&
+                      AttachThreadInput(ownThread, frontThread, TRUE);
+  SetForegroundWindow(window);
+  BringWindowToTop(window);
+  if (attach) AttachThreadInput(ownThread, frontThread, FALSE);
+}
+
+INT_PTR CALLBACK LoginDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_INITDIALOG: {
+      SetWindowLongPtrW(dialog, DWLP_USER, lParam);
+      SendDlgItemMessageW(dialog, kLoginPasswordEditId, EM_SETPASSWORDCHAR, L'*', 0);
+      SetWindowPos(dialog, HWND_TOPMOST, 0, 0, 0, 0,
+                   SWP_NOSIZE | SWP_SHOWWINDOW | SWP_NOOWNERZORDER);
+      BringToForeground(dialog);
+      SetFocus(GetDlgItem(dialog, kLoginUserNameEditId));
+      return FALSE;  // the focus is set
+    }
+    case WM_COMMAND:
+      switch (LOWORD(wParam)) {
+        case kLoginButtonId: {
+          auto* state = reinterpret_cast<DialogState*>(GetWindowLongPtrW(dialog, DWLP_USER));
+          try {
+            LoginAnswer answer;
+            answer.password = FieldText(dialog, kLoginPasswordEditId);
+            answer.userName = FieldText(dialog, kLoginUserNameEditId);
+            state->answer = std::move(answer);
+            EndDialog(dialog, kResultLogin);
+          } catch (...) {
+            state->error = std::current_exception();
+            EndDialog(dialog, kResultClosed);
+          }
+          return TRUE;
+        }
+        case IDCANCEL:
+          // Escape: the dialog has no cancel button and stays open.
+          return TRUE;
+      }
+      return FALSE;
+    case WM_CLOSE:
+      EndDialog(dialog, kResultClosed);
+      return TRUE;
+  }
+  return FALSE;
+}
+
+}  // namespace
+
+std::optional<LoginAnswer> ShowLoginForm(HWND owner) {
+  // Pixel sizes of the design (client 160 x 140) in dialog units of an
+  // 8-point Tahoma, about 1.5 by 1.6 pixels each.
+  DialogTemplate t(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT |
+                       DS_SETFOREGROUND | DS_NOIDLEMSG,
+                   WS_EX_TOPMOST | (owner ? 0 : WS_EX_APPWINDOW), 107, 86, L"Login", 8,
+                   L"Tahoma");
+  t.Item(0x0082, L"Brukernavn", kLoginUserNameLabelId, SS_LEFT, 11, 10, 81, 8);
+  t.Item(0x0081, L"", kLoginUserNameEditId, ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, 11, 18, 81,
+         13);
+  t.Item(0x0082, L"Passord", kLoginPasswordLabelId, SS_LEFT, 11, 34, 81, 8);
+  t.Item(0x0081, L"", kLoginPasswordEditId,
+         ES_AUTOHSCROLL | ES_PASSWORD | WS_BORDER | WS_TABSTOP, 11, 42, 81, 13);
+  t.Item(0x0080, L"Login", kLoginButtonId, BS_DEFPUSHBUTTON | WS_TABSTOP, 41, 59, 50, 15);
+
+  DialogState state;
+  const INT_PTR result =
+      DialogBoxIndirectParamW(GetModuleHandleW(nullptr), t.get(), owner, LoginDialogProc,
+                              reinterpret_cast<LPARAM>(&state));
+  if (state.error) std::rethrow_exception(state.error);
+  if (result == -1 || result == 0) throw Error("Kunne ikke vise innloggingsvinduet.");
+  if (result != kResultLogin) return std::nullopt;
+  return std::move(state.answer);
+}
+
+}  // namespace tindrel

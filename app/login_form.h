@@ -1,0 +1,28 @@
+#pragma once
+// TLoginForm: the modal dialog that asks for the service's user name and
+// password. It only collects the two texts; the caller makes the login.
+
+#include <windows.h>
+
+#include <optional>
+
+#include "session/session_platform.h"
+
+namespace tindrel {
+
+// Control IDs, for the tests that drive the dialog. The login button is the
+// dialog's OK button, so Enter in either field presses it.
+inline constexpr int kLoginUserNameEditId = 1001;
+inline constexpr int kLoginPasswordEditId = 1002;
+inline constexpr int kLoginUserNameLabelId = 1003;
+inline constexpr int kLoginPasswordLabelId = 1004;
+inline constexpr int kLoginButtonId = IDOK;
+
+// Shows a new, empty dialog modally: at (0, 0), above all other windows and
+// with the keyboard focus, also when `owner` is null and no window of the
+// program is visible. The answer when the login button closed it (password
+// read first, then user name); nullopt when the close box did. Escape does
+// nothing. Throws tindrel::Error when the dialog cannot be shown.
+std::optional<LoginAnswer> ShowLoginForm(HWND owner);
+
+}  // namespace tindrel

@@ -1,0 +1,259 @@
+#include "app/main_form.h"
+
+#include <commctrl.h>
+
+#include <stdexcept>
+#include <string>
+
+#include "app/error_box.h"
+#include "app/login_form.h"
+#include "app/registration.h"
+#include "app/session_platform_win.h"
+#include "app/startup.h"
+#include "contract/errors.h"
+#include "contract/text.h"
+
+#ifndef BCM_SETSHIELD
+#define BCM_SETSHIELD (0x1600 + 0x000C)
+#endif
+
+namespace tindrel {
+namespace {
+
+constexpr wchar_t kWindowClass[] = L"Tindrel2MainForm";
+constexpr wchar_t kCaption[] = L"Tindrel 2.0";
+constexpr int kClientWidth = 459;
+constexpr int kClientHeight = 126;
+
+HWND g_mainWindow = nullptr;
+
+std::wstring Wide(const std::string& utf8) {
+  const std::u16string s = Utf8ToUtf16(utf8);
+  return std::wstring(s.begin(), s.end());
+}
+
+FontHandle MakeFont(int height, int weight) {
+  return FontHandle(CreateFontW(height, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                                OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                DEFAULT_PITCH | FF_DONTCARE, L"Tahoma"));
+}
+
+int ScreenDpi() {
+  HDC screen = GetDC(nullptr);
+  const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
+  if (screen) ReleaseDC(nullptr, screen);
+  return dpi > 0 ? dpi : 96;
+}
+
+void RegisterWindowClass(HINSTANCE instance, WNDPROC proc) {
+  WNDCLASSEXW wc{};
+  if (GetClassInfoExW(instance, kWindowClass, &wc)) return;
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = proc;
+  wc.hInstance = instance;
+  wc.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
+  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  wc.lpszClassName = kWindowClass;
+  if (!RegisterClassExW(&wc)) throw Error("Kunne ikke opprette hovedvinduet.");
+}
+
+// What reaches a window procedure is shown, never passed on to the system.
+void ShowCaught() noexcept {
+  try {
+    throw;
+  } catch (const std::exception& e) {
+    ShowExceptionMessage(e);
+  } catch (...) {
+    ShowUnknownExceptionMessage();
+  }
+}
+
+}  // namespace
+
+HWND MainWindowHandle() { return g_mainWindow; }
+
+TMainForm::SessionOwner::~SessionOwner() {
+  if (ServiceAccess == session.get()) ServiceAccess = nullptr;
+}
+
+TMainForm::TMainForm(ISessionPlatform& platform, const Tindrel2CustomerData2* jobCustomer,
+                     const Tindrel2InspectionData2* jobInspection) {
+  HINSTANCE instance = GetModuleHandleW(nullptr);
+  RegisterWindowClass(instance, &TMainForm::WindowProc);
+  const int dpi = ScreenDpi();
+  font_ = MakeFont(-MulDiv(8, dpi, 72), FW_NORMAL);
+  boldFont_ = MakeFont(-MulDiv(16, dpi, 96), FW_BOLD);
+
+  const DWORD style = WS_OVERLAPPEDWINDOW;
+  const DWORD exStyle = WS_EX_CONTROLPARENT;
+  RECT r{0, 0, kClientWidth, kClientHeight};
+  AdjustWindowRectEx(&r, style, FALSE, exStyle);
+  HWND window = CreateWindowExW(exStyle, kWindowClass, kCaption, style, 0, 0, r.right - r.left,
+                                r.bottom - r.top, nullptr, nullptr, instance, this);
+  if (!window) throw Error("Kunne ikke opprette hovedvinduet.");
+  window_.reset(window);
+  CreateControls();
+
+  owner_.session = std::make_unique<TServiceAccess>(platform);
+  ServiceAccess = owner_.session.get();
+
+  if (jobCustomer && jobInspection) {
+    // The results are not used: the inspection goes as the job filled it, and
+    // a login broken off for the customer does not stop the inspection.
+    ServiceAccess->StoreCustomer(*jobCustomer);
+    ServiceAccess->StoreInspection(*jobInspection);
+    closeWhenShown_ = true;
+  }
+
+  // Correct from the start even when the window is never shown (automation).
+  RefreshLoginState();
+  g_mainWindow = window_.get();
+}
+
+TMainForm::~TMainForm() {
+  if (g_mainWindow == window_.get()) g_mainWindow = nullptr;
+  owner_.session.reset();
+  ServiceAccess = nullptr;
+}
+
+void TMainForm::CreateControls() {
+  HINSTANCE instance = GetModuleHandleW(nullptr);
+  auto control = [&](const wchar_t* cls, const wchar_t* text, int id, DWORD style, int x, int y,
+                     int w, int h, HFONT font) {
+    HWND c = CreateWindowExW(0, cls, text, WS_CHILD | style, x, y, w, h, window_.get(),
+                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
+    if (!c) throw Error("Kunne ikke opprette hovedvinduet.");
+    SendMessageW(c, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    return c;
+  };
+  // Creation order is the tab order.
+  loggedInLabel_ = control(L"STATIC", L"Logget inn som:", kLoggedInLabelId,
+                           WS_VISIBLE | SS_LEFT | SS_NOPREFIX, 8, 8, 443, 16, font_.get());
+  usernameLabel_ = control(L"STATIC", L"User Name", kUsernameLabelId,
+                           WS_VISIBLE | SS_LEFT | SS_NOPREFIX, 8, 32, 443, 22, boldFont_.get());
+  companyNameLabel_ = control(L"STATIC", L"Company Name", kCompanyNameLabelId,
+                              WS_VISIBLE | SS_LEFT | SS_NOPREFIX, 8, 57, 443, 22,
+                              boldFont_.get());
+  loginButton_ = control(L"BUTTON", L"Login", kMainLoginButtonId,
+                         WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 8, 93, 75, 25, font_.get());
+  // Hidden until FormShow finds that the user is no administrator. The shield
+  // says that the click asks for elevation; systems without it ignore the
+  // message.
+  registrerButton_ = control(L"BUTTON", L"Registrer", kRegistrerButtonId,
+                             WS_TABSTOP | BS_PUSHBUTTON, 376, 93, 75, 25, font_.get());
+  SendMessageW(registrerButton_, BCM_SETSHIELD, 0, TRUE);
+}
+
+void TMainForm::Show() { ShowWindow(window_.get(), SW_SHOW); }
+
+void TMainForm::FormShow() {
+  // When the question cannot be answered the button is offered: it asks the
+  // system for elevation and does no harm.
+  bool administrator = false;
+  try {
+    administrator = IsAdministrator();
+  } catch (const std::exception&) {
+  }
+  if (!administrator) ShowWindow(registrerButton_, SW_SHOW);
+  RefreshLoginState();
+  if (closeWhenShown_) PostMessageW(window_.get(), WM_CLOSE, 0, 0);
+}
+
+void TMainForm::RefreshLoginState() {
+  const ORVSecurityToken2* token = ServiceAccess ? ServiceAccess->Token() : nullptr;
+  if (token) {
+    SetWindowTextW(loggedInLabel_, L"Logget inn som:");
+    SetWindowTextW(usernameLabel_, Wide(token->UserName()).c_str());
+    SetWindowTextW(companyNameLabel_, Wide(token->CustomerName()).c_str());
+    SetWindowTextW(loginButton_, L"Bytt bruker");
+  } else {
+    SetWindowTextW(loggedInLabel_, L"Ikke innlogget:");
+    SetWindowTextW(usernameLabel_, L"");
+    SetWindowTextW(companyNameLabel_, L"");
+    SetWindowTextW(loginButton_, L"Log Inn");
+  }
+}
+
+void TMainForm::LoginButtonClick() {
+  std::optional<LoginAnswer> answer = ShowLoginForm(window_.get());
+  if (!answer) return;
+  struct Wipe {
+    std::string& s;
+    ~Wipe() {
+      SecureZeroMemory(s.data(), s.size());
+      s.clear();
+    }
+  } wipe{answer->password};
+  // The labels follow from the refresh message the login posts.
+  if (ServiceAccess) ServiceAccess->LogIn(answer->userName, answer->password);
+}
+
+void TMainForm::RegistrerClick() { RegistrationProcedure(window_.get()); }
+
+LRESULT CALLBACK TMainForm::WindowProc(HWND window, UINT message, WPARAM wParam,
+                                       LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
+    SetWindowLongPtrW(window, GWLP_USERDATA,
+                      reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+  }
+  auto* form = reinterpret_cast<TMainForm*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  if (message == WM_NCDESTROY) {
+    if (form) form->window_.release();
+    if (g_mainWindow == window) g_mainWindow = nullptr;
+    SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+    return DefWindowProcW(window, message, wParam, lParam);
+  }
+  if (!form) return DefWindowProcW(window, message, wParam, lParam);
+  try {
+    return form->HandleMessage(window, message, wParam, lParam);
+  } catch (...) {
+    ShowCaught();
+    return 0;
+  }
+}
+
+LRESULT TMainForm::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case kRefreshLoginStateMessage:
+      RefreshLoginState();
+      return 0;
+    case WM_SHOWWINDOW:
+      if (wParam && lParam == 0) FormShow();
+      break;
+    case WM_COMMAND:
+      if (HIWORD(wParam) == BN_CLICKED) {
+        switch (LOWORD(wParam)) {
+          case kMainLoginButtonId:
+            LoginButtonClick();
+            return 0;
+          case kRegistrerButtonId:
+            RegistrerClick();
+            return 0;
+        }
+      }
+      break;
+    case WM_DESTROY:
+      PostQuitMessage(0);
+      return 0;
+  }
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+int RunMainWindow(StartupOptions& options) {
+  const std::unique_ptr<ISessionPlatform> platform = CreateWindowsSessionPlatform();
+  TMainForm form(*platform, options.jobCustomer.get(), options.jobInspection.get());
+  if (!options.automation) form.Show();
+  MSG msg;
+  while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    // Tab and the arrow keys move between the window's buttons.
+    HWND main = form.Handle();
+    if (main && IsDialogMessageW(main, &msg)) continue;
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+  return 0;
+}
+
+}  // namespace tindrel

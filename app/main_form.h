@@ -1,0 +1,93 @@
+#pragma once
+// TMainForm: the program's main window. It shows who is logged in to the
+// service and for which company, lets the user log in or switch user, offers
+// the registration with administrator rights, and owns the service session
+// (ServiceAccess) for its whole life. Given a job, it saves it while it is
+// constructed and closes itself as soon as it is shown.
+
+#include <windows.h>
+
+#include <memory>
+
+#include "contract/records.h"
+#include "session/service_access.h"
+#include "session/win_handle.h"
+
+namespace tindrel {
+
+// Control IDs, for the tests that read the window.
+inline constexpr int kLoggedInLabelId = 101;
+inline constexpr int kUsernameLabelId = 102;
+inline constexpr int kCompanyNameLabelId = 103;
+inline constexpr int kMainLoginButtonId = 104;
+inline constexpr int kRegistrerButtonId = 105;
+
+// Posted by the session after it loaded or saved the token cache and after
+// every login: the login labels are to be refreshed.
+inline constexpr UINT kRefreshLoginStateMessage = WM_USER + 3;
+
+// The main window once it is constructed; null before and after.
+HWND MainWindowHandle();
+
+class TMainForm {
+ public:
+  // Creates the window (hidden), then ServiceAccess on `platform`, then,
+  // when both job records are given, saves the customer and then the
+  // inspection and sets CloseWhenShown. Errors of the session (a login that
+  // cannot reach the service) leave the constructor; nothing is left behind.
+  TMainForm(ISessionPlatform& platform, const Tindrel2CustomerData2* jobCustomer,
+            const Tindrel2InspectionData2* jobInspection);
+  // Destroys the window and ServiceAccess, and sets ServiceAccess to null.
+  ~TMainForm();
+  TMainForm(const TMainForm&) = delete;
+  TMainForm& operator=(const TMainForm&) = delete;
+
+  HWND Handle() const { return window_.get(); }
+  bool CloseWhenShown() const { return closeWhenShown_; }
+
+  // Shows the window; FormShow follows from it.
+  void Show();
+
+ private:
+  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  void CreateControls();
+  void FormShow();
+  void RefreshLoginState();
+  void LoginButtonClick();
+  void RegistrerClick();
+
+  // Owns ServiceAccess and clears it on destruction.
+  struct SessionOwner {
+    std::unique_ptr<TServiceAccess> session;
+    ~SessionOwner();
+  };
+
+  // The window, detached from this object before it is destroyed: only a
+  // window closed by the user ends the message loop, never one destroyed
+  // with the form (a constructor that fails must leave no WM_QUIT behind,
+  // or the message box that shows its error would not stay up).
+  struct OwnWindowTraits {
+    using Type = HWND;
+    static HWND Invalid() { return nullptr; }
+    static bool Close(HWND h) {
+      SetWindowLongPtrW(h, GWLP_USERDATA, 0);
+      return DestroyWindow(h) != FALSE;
+    }
+  };
+
+  // Destroyed in reverse order: the session first, then the window and the
+  // fonts its controls use.
+  FontHandle font_;
+  FontHandle boldFont_;
+  UniqueHandle<OwnWindowTraits> window_;
+  HWND loggedInLabel_ = nullptr;
+  HWND usernameLabel_ = nullptr;
+  HWND companyNameLabel_ = nullptr;
+  HWND loginButton_ = nullptr;
+  HWND registrerButton_ = nullptr;
+  bool closeWhenShown_ = false;
+  SessionOwner owner_;
+};
+
+}  // namespace tindrel
