@@ -4,6 +4,7 @@
 // judged, so a failure never leaves a partial record with the caller.
 
 #include <algorithm>
+#include <bitset>
 #include <limits>
 
 #include "contract/soap_binding.h"
@@ -66,6 +67,15 @@ std::optional<int64_t> ParseXsInteger(std::string_view s, int64_t min, int64_t m
   return v;
 }
 
+// A field sent as xsi:nil keeps no value, so the reader remembers it per
+// record to see that a second element for it is a duplicate.
+constexpr size_t kMaxRecordFields = 128;
+static_assert(Tindrel2CustomerData2::kFieldCount <= kMaxRecordFields &&
+              Tindrel2InspectionData2::kFieldCount <= kMaxRecordFields &&
+              Tindrel2VehicleData2::kFieldCount <= kMaxRecordFields &&
+              Tindrel2VehicleApprovalData2::kFieldCount <= kMaxRecordFields &&
+              ORVSecurityToken2::kFieldCount <= kMaxRecordFields);
+
 std::optional<bool> ParseXsBoolean(std::string_view s) {
   if (s == "true" || s == "1") return true;
   if (s == "false" || s == "0") return false;
@@ -91,6 +101,7 @@ class ReplyReader final : public IXmlContentHandler {
     bool isResult = false;  // the result element itself
     Record* record = nullptr;
     size_t field = 0;  // Value: the field; Record: where the next lookup starts
+    std::bitset<kMaxRecordFields> nil{};  // Record: fields sent as xsi:nil
   };
 
   [[noreturn]] static void Fail(const std::string& why) { throw ProtocolError(why); }
@@ -248,11 +259,12 @@ void ReplyReader::StartInRecord(Frame& parent, const XmlElement& e) {
     return;
   }
   const FieldInfo& fi = fields[f];
-  if (r.Has(f)) Fail("feltet " + std::string(fi.name) + " finnes to ganger");
+  if (r.Has(f) || parent.nil[f]) Fail("feltet " + std::string(fi.name) + " finnes to ganger");
   parent.field = f + 1;
   if (IsNil(e, fi.name)) {
     if (!fi.nillable)
       Fail("xsi:nil i feltet " + std::string(fi.name) + ", som alltid skal ha en verdi");
+    parent.nil.set(f);
     stack_.push_back({Kind::Nil});
     return;
   }

@@ -1,5 +1,8 @@
 #include "contract/xml_reader.h"
 
+#include <string>
+#include <vector>
+
 #include "contract/errors.h"
 
 namespace tindrel {
@@ -63,12 +66,88 @@ void CheckXmlProlog(std::string_view s) {
   }
 }
 
+// One pass over the bytes. Inside a tag every '=' outside quotes ends an
+// attribute's name; the names show the namespace declarations, and end tags
+// close the scopes of their start tags. Comments, CDATA sections and
+// processing instructions are passed over whole. Exact for well-formed
+// documents up to the depth the parser accepts; what is malformed is left
+// to the parser to report.
+void CheckXmlAttributeLimits(std::string_view s) {
+  auto isBlank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+  std::vector<int> scopes;  // namespace declarations of each open element
+  int inScope = 0;
+  size_t i = 0;
+  while ((i = s.find('<', i)) != std::string_view::npos) {
+    std::string_view close;
+    if (StartsWith(s, i, "<!--")) {
+      close = "-->";
+    } else if (StartsWith(s, i, "<![CDATA[")) {
+      close = "]]>";
+    } else if (StartsWith(s, i, "<?")) {
+      close = "?>";
+    }
+    if (!close.empty()) {
+      i = s.find(close, i + 2);
+      if (i == std::string_view::npos) return;
+      i += close.size();
+      continue;
+    }
+    const bool endTag = StartsWith(s, i, "</");
+    int attributes = 0, declarations = 0;
+    char quote = 0;
+    size_t token = std::string_view::npos;  // start of the name being read
+    std::string_view lastName;              // the name before blanks
+    for (++i; i < s.size(); ++i) {
+      const char c = s[i];
+      if (quote != 0) {
+        if (c == quote) quote = 0;
+      } else if (c == '"' || c == '\'') {
+        quote = c;
+      } else if (c == '>') {
+        break;
+      } else if (isBlank(c)) {
+        if (token != std::string_view::npos) lastName = s.substr(token, i - token);
+        token = std::string_view::npos;
+      } else if (c == '=') {
+        const std::string_view name =
+            token != std::string_view::npos ? s.substr(token, i - token) : lastName;
+        if (++attributes > kMaxXmlAttributes)
+          throw ProtocolError("et element har mer enn " + std::to_string(kMaxXmlAttributes) +
+                              " attributter");
+        if (name == "xmlns" || name.starts_with("xmlns:")) ++declarations;
+        token = std::string_view::npos;
+        lastName = {};
+      } else if (token == std::string_view::npos) {
+        token = i;
+      }
+    }
+    if (i >= s.size()) return;
+    if (endTag) {
+      if (!scopes.empty()) {
+        inScope -= scopes.back();
+        scopes.pop_back();
+      }
+      continue;
+    }
+    if (inScope + declarations > kMaxXmlNamespaces)
+      throw ProtocolError("mer enn " + std::to_string(kMaxXmlNamespaces) +
+                          " navnerom er deklarert samtidig");
+    if (s[i - 1] != '/') {
+      // Deeper than the parser goes, nothing more is read.
+      if (scopes.size() == static_cast<size_t>(kMaxXmlDepth)) return;
+      scopes.push_back(declarations);
+      inScope += declarations;
+    }
+  }
+}
+
 }  // namespace detail
 
 void ParseXml(std::string_view document, IXmlContentHandler& handler) {
   if (document.find_first_not_of(" \t\r\n") == std::string_view::npos)
     throw ProtocolError("dokumentet er tomt");
   detail::CheckXmlProlog(document);
+  detail::CheckXmlAttributeLimits(document);
   DepthGuard guard(handler);
   detail::ParseXmlWithBackend(document, guard);
 }

@@ -10,6 +10,11 @@
 //     so no DTD is read, no entity is declared and nothing is fetched;
 //   - only the predefined entities and character references are expanded;
 //   - elements nest at most kMaxXmlDepth deep;
+//   - a start tag holds at most kMaxXmlAttributes attributes, namespace
+//     declarations included, and at most kMaxXmlNamespaces declarations are
+//     in scope at once (both counted before parsing: parsers check a tag's
+//     attributes pairwise and look prefixes up through every declaration in
+//     scope, so a 16 MiB document built against either takes minutes);
 //   - UTF-16 and UTF-32 documents are refused (the prolog check reads bytes).
 // Every refusal and every well-formedness error throws ProtocolError with a
 // short Norwegian description. Exceptions thrown by the handler propagate
@@ -21,6 +26,8 @@
 namespace tindrel {
 
 inline constexpr int kMaxXmlDepth = 64;
+inline constexpr int kMaxXmlAttributes = 64;
+inline constexpr int kMaxXmlNamespaces = 64;
 inline constexpr std::string_view kXsiNamespace = "http://www.w3.org/2001/XMLSchema-instance";
 
 // The views are valid only during the call that receives them.
@@ -53,6 +60,9 @@ void ParseXmlWithBackend(std::string_view document, IXmlContentHandler& handler)
 // Throws ProtocolError for a DOCTYPE in the prolog, a UTF-16/32 document or
 // one that does not start with markup.
 void CheckXmlProlog(std::string_view document);
+// Throws ProtocolError for a tag with more than kMaxXmlAttributes attributes
+// or more than kMaxXmlNamespaces namespace declarations in scope.
+void CheckXmlAttributeLimits(std::string_view document);
 }  // namespace detail
 
 }  // namespace tindrel
