@@ -1,50 +1,51 @@
-// ORV_Bil and ORV_Bil2: the COM classes. What the members do is the
-// behaviour object's business; these classes only carry the interface.
+// ORV_Bil and ORV_Bil2: the COM classes over the vehicle behaviour
+// (automation/vehicle_object.h), one behaviour object per COM object.
 // DISPID 4 is Godkjentdato in IORV_Bil and Godkjdato in IORV_Bil2; both
 // read Get(4), and IORV_Bil2's own Godkjentdato reads Get(23).
 
-#include <memory>
-
 #include "automation/Tindrel2.h"
+#include "automation/clock.h"
+#include "automation/com_members.h"
 #include "automation/com_object.h"
-#include "automation/com_placeholder.h"
+#include "automation/session_link.h"
+#include "automation/vehicle_object.h"
 
 namespace tindrel {
 namespace {
 
-// The behaviour both classes share, one object per COM object (until the
-// vehicle behaviour takes its place: every get empty, Finn and Hent
-// without effect).
-TINDREL_PLACEHOLDER_BEHAVIOUR(BilBehaviour, TINDREL_IORV_BIL2_MEMBERS);
+// What both classes hold; see InspectionClass in kontroll_com.cpp.
+template <class Interface>
+class VehicleClass : public com::AutomationObject<Interface> {
+ protected:
+  VehicleClass(REFCLSID clsid, TVehicleObject::Interface kind)
+      : com::AutomationObject<Interface>(com::CoclassOf(clsid)),
+        behaviour_(kind, session_.Session(), SystemTimeZone(), SystemClock(),
+                   this->events()) {}
 
-std::unique_ptr<BilBehaviour> MakeBilBehaviour(IEventTarget&) {
-  return std::make_unique<BilBehaviour>();
-}
+  TVehicleObject& behaviour() {
+    session_.Check();
+    return behaviour_;
+  }
+
+ private:
+  const TSessionLink session_;
+  TVehicleObject behaviour_;
+};
 
 }  // namespace
 
-class TORV_BilImpl final : public com::AutomationObject<IORV_Bil> {
+class TORV_BilImpl final : public VehicleClass<IORV_Bil> {
  public:
-  TORV_BilImpl()
-      : AutomationObject(com::CoclassOf(CLSID_ORV_Bil)), behaviour_(MakeBilBehaviour(events())) {}
+  TORV_BilImpl() : VehicleClass(CLSID_ORV_Bil, TVehicleObject::Interface::Bil) {}
 
   TINDREL_COM_MEMBERS(TINDREL_IORV_BIL_MEMBERS)
-
- private:
-  BilBehaviour& behaviour() { return *behaviour_; }
-  const std::unique_ptr<BilBehaviour> behaviour_;
 };
 
-class TORV_Bil2Impl final : public com::AutomationObject<IORV_Bil2> {
+class TORV_Bil2Impl final : public VehicleClass<IORV_Bil2> {
  public:
-  TORV_Bil2Impl()
-      : AutomationObject(com::CoclassOf(CLSID_ORV_Bil2)), behaviour_(MakeBilBehaviour(events())) {}
+  TORV_Bil2Impl() : VehicleClass(CLSID_ORV_Bil2, TVehicleObject::Interface::Bil2) {}
 
   TINDREL_COM_MEMBERS(TINDREL_IORV_BIL2_MEMBERS)
-
- private:
-  BilBehaviour& behaviour() { return *behaviour_; }
-  const std::unique_ptr<BilBehaviour> behaviour_;
 };
 
 namespace com {

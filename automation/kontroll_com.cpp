@@ -1,50 +1,52 @@
-// ORV_Kontroll and ORV_Kontroll2: the COM classes. What the members do is
-// the behaviour object's business; these classes only carry the interface.
-
-#include <memory>
+// ORV_Kontroll and ORV_Kontroll2: the COM classes over the inspection
+// behaviour (automation/inspection_object.h), one behaviour object per COM
+// object. ORV_Kontroll2 differs only in its interface and Kvitteringsnr.
 
 #include "automation/Tindrel2.h"
+#include "automation/com_members.h"
 #include "automation/com_object.h"
-#include "automation/com_placeholder.h"
+#include "automation/inspection_object.h"
+#include "automation/session_link.h"
 
 namespace tindrel {
 namespace {
 
-// The behaviour both classes share, one object per COM object (until the
-// inspection behaviour takes its place: every get empty, every put and
-// method without effect).
-TINDREL_PLACEHOLDER_BEHAVIOUR(KontrollBehaviour, TINDREL_IORV_KONTROLL2_MEMBERS);
+// What both classes hold. Every member reaches the behaviour through
+// behaviour(), inside the member's exception boundary, so a call after the
+// session has gone fails with a text instead of touching it.
+template <class Interface>
+class InspectionClass : public com::AutomationObject<Interface> {
+ protected:
+  InspectionClass(REFCLSID clsid, TInspectionObject::Interface kind)
+      : com::AutomationObject<Interface>(com::CoclassOf(clsid)),
+        behaviour_(kind, session_.Session(), SystemTimeZone(), this->events()) {}
 
-std::unique_ptr<KontrollBehaviour> MakeKontrollBehaviour(IEventTarget&) {
-  return std::make_unique<KontrollBehaviour>();
-}
+  TInspectionObject& behaviour() {
+    session_.Check();
+    return behaviour_;
+  }
+
+ private:
+  const TSessionLink session_;
+  TInspectionObject behaviour_;
+};
 
 }  // namespace
 
-class TORV_KontrollImpl final : public com::AutomationObject<IORV_Kontroll> {
+class TORV_KontrollImpl final : public InspectionClass<IORV_Kontroll> {
  public:
   TORV_KontrollImpl()
-      : AutomationObject(com::CoclassOf(CLSID_ORV_Kontroll)),
-        behaviour_(MakeKontrollBehaviour(events())) {}
+      : InspectionClass(CLSID_ORV_Kontroll, TInspectionObject::Interface::Kontroll) {}
 
   TINDREL_COM_MEMBERS(TINDREL_IORV_KONTROLL_MEMBERS)
-
- private:
-  KontrollBehaviour& behaviour() { return *behaviour_; }
-  const std::unique_ptr<KontrollBehaviour> behaviour_;
 };
 
-class TORV_Kontroll2Impl final : public com::AutomationObject<IORV_Kontroll2> {
+class TORV_Kontroll2Impl final : public InspectionClass<IORV_Kontroll2> {
  public:
   TORV_Kontroll2Impl()
-      : AutomationObject(com::CoclassOf(CLSID_ORV_Kontroll2)),
-        behaviour_(MakeKontrollBehaviour(events())) {}
+      : InspectionClass(CLSID_ORV_Kontroll2, TInspectionObject::Interface::Kontroll2) {}
 
   TINDREL_COM_MEMBERS(TINDREL_IORV_KONTROLL2_MEMBERS)
-
- private:
-  KontrollBehaviour& behaviour() { return *behaviour_; }
-  const std::unique_ptr<KontrollBehaviour> behaviour_;
 };
 
 namespace com {

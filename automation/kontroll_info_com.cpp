@@ -1,46 +1,39 @@
-// ORV_KontrollInfo: the COM class. What ErBilKontrollertIPeriode does is the
-// behaviour object's business; this class only carries the interface.
-
-#include <cstdint>
-#include <memory>
-#include <string>
+// ORV_KontrollInfo: the COM class over the approval-in-period behaviour
+// (automation/approval_info_object.h).
 
 #include "automation/Tindrel2.h"
+#include "automation/approval_info_object.h"
 #include "automation/com_object.h"
+#include "automation/session_link.h"
 
 namespace tindrel {
-namespace {
-
-// Until the approval-in-period behaviour takes its place: no inspections.
-class KontrollInfoBehaviour {
- public:
-  int16_t ErBilKontrollertIPeriode(const std::string&, int16_t, int16_t) { return 0; }
-};
-
-std::unique_ptr<KontrollInfoBehaviour> MakeKontrollInfoBehaviour() {
-  return std::make_unique<KontrollInfoBehaviour>();
-}
-
-}  // namespace
 
 class TORV_KontrollInfoImpl final : public com::AutomationObject<IORV_KontrollInfo> {
  public:
   TORV_KontrollInfoImpl()
       : AutomationObject(com::CoclassOf(CLSID_ORV_KontrollInfo)),
-        behaviour_(MakeKontrollInfoBehaviour()) {}
+        behaviour_(session_.Session()) {}
 
   // The count comes back through [out, retval] short*, an int16, not a bool.
   HRESULT STDMETHODCALLTYPE ErBilKontrollertIPeriode(BSTR Kjennemerke, SHORT PeriodeAar,
                                                      SHORT PeriodeMnd,
                                                      SHORT* Kontrollert) override {
     return Read<AutoType::Int16>(Kontrollert, [&] {
-      return AutoValue(behaviour_->ErBilKontrollertIPeriode(
+      return AutoValue(behaviour().ErBilKontrollertIPeriode(
           com::FromCom<AutoType::String>(Kjennemerke), PeriodeAar, PeriodeMnd));
     });
   }
 
  private:
-  const std::unique_ptr<KontrollInfoBehaviour> behaviour_;
+  // Inside the member's exception boundary: a call after the session has
+  // gone fails with a text.
+  TApprovalInfoObject& behaviour() {
+    session_.Check();
+    return behaviour_;
+  }
+
+  const TSessionLink session_;
+  TApprovalInfoObject behaviour_;
 };
 
 namespace com {

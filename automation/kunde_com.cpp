@@ -1,34 +1,33 @@
-// ORV_Kunde and ORV_Kunde2: the COM classes. What ORV_Kunde's members do is
-// the behaviour object's business; ORV_Kunde2 has no members and never
-// fires its (empty) events.
-
-#include <memory>
+// ORV_Kunde and ORV_Kunde2: the COM classes. ORV_Kunde forwards to the
+// customer behaviour (automation/customer_object.h); ORV_Kunde2 has no
+// members and never fires its (empty) events, so it needs no behaviour and
+// no session.
 
 #include "automation/Tindrel2.h"
+#include "automation/com_members.h"
 #include "automation/com_object.h"
-#include "automation/com_placeholder.h"
+#include "automation/customer_object.h"
+#include "automation/session_link.h"
 
 namespace tindrel {
-namespace {
-
-// Until the customer behaviour takes its place: every get empty, every put
-// and method without effect.
-TINDREL_PLACEHOLDER_BEHAVIOUR(KundeBehaviour, TINDREL_IORV_KUNDE_MEMBERS);
-
-std::unique_ptr<KundeBehaviour> MakeKundeBehaviour() { return std::make_unique<KundeBehaviour>(); }
-
-}  // namespace
 
 class TORV_KundeImpl final : public com::AutomationObject<IORV_Kunde> {
  public:
   TORV_KundeImpl()
-      : AutomationObject(com::CoclassOf(CLSID_ORV_Kunde)), behaviour_(MakeKundeBehaviour()) {}
+      : AutomationObject(com::CoclassOf(CLSID_ORV_Kunde)), behaviour_(session_.Session()) {}
 
   TINDREL_COM_MEMBERS(TINDREL_IORV_KUNDE_MEMBERS)
 
  private:
-  KundeBehaviour& behaviour() { return *behaviour_; }
-  const std::unique_ptr<KundeBehaviour> behaviour_;
+  // Inside each member's exception boundary: a call after the session has
+  // gone fails with a text.
+  TCustomerObject& behaviour() {
+    session_.Check();
+    return behaviour_;
+  }
+
+  const TSessionLink session_;
+  TCustomerObject behaviour_;
 };
 
 class TORV_Kunde2Impl final : public com::AutomationObject<IORV_Kunde2> {

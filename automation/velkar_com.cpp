@@ -1,35 +1,32 @@
-// ORV_Velkar: the COM class. What the members do is the behaviour object's
-// business; IORV_VelkarEvents has no members, so nothing is ever fired.
-
-#include <memory>
+// ORV_Velkar: the COM class over the workshop host behaviour
+// (automation/workshop_host_object.h). IORV_VelkarEvents has no members,
+// so nothing is ever fired.
 
 #include "automation/Tindrel2.h"
+#include "automation/com_members.h"
 #include "automation/com_object.h"
-#include "automation/com_placeholder.h"
+#include "automation/session_link.h"
+#include "automation/workshop_host_object.h"
 
 namespace tindrel {
-namespace {
-
-// Until the host-functions behaviour takes its place: every get empty,
-// every method without effect.
-TINDREL_PLACEHOLDER_BEHAVIOUR(VelkarBehaviour, TINDREL_IORV_VELKAR_MEMBERS);
-
-std::unique_ptr<VelkarBehaviour> MakeVelkarBehaviour() {
-  return std::make_unique<VelkarBehaviour>();
-}
-
-}  // namespace
 
 class TORV_VelkarImpl final : public com::AutomationObject<IORV_Velkar> {
  public:
   TORV_VelkarImpl()
-      : AutomationObject(com::CoclassOf(CLSID_ORV_Velkar)), behaviour_(MakeVelkarBehaviour()) {}
+      : AutomationObject(com::CoclassOf(CLSID_ORV_Velkar)), behaviour_(session_.Session()) {}
 
   TINDREL_COM_MEMBERS(TINDREL_IORV_VELKAR_MEMBERS)
 
  private:
-  VelkarBehaviour& behaviour() { return *behaviour_; }
-  const std::unique_ptr<VelkarBehaviour> behaviour_;
+  // Inside each member's exception boundary: a call after the session has
+  // gone fails with a text.
+  TWorkshopHostObject& behaviour() {
+    session_.Check();
+    return behaviour_;
+  }
+
+  const TSessionLink session_;
+  TWorkshopHostObject behaviour_;
 };
 
 namespace com {

@@ -310,7 +310,29 @@ VEHICLE_CD67890 = {
     "RegistrationDate": "1900-01-01T00:00:00", "Weight": 2600, "WeightTotalMax": 2525,
 }
 
-VEHICLES = {"AB12345": VEHICLE_AB12345, "CD67890": VEHICLE_CD67890}
+# Numbers that need care on the way to an automation client: a group number
+# and an approver beyond 16 bits, a payload of exactly 2000 - 1400 - 75 = 525
+# and an approval dated 1900.
+VEHICLE_XY70000 = {
+    "EnginePower": "74.99", "Group": "Spesialkjøretøy", "GroupNo": 70000, "RegNo": "XY70000",
+    "VehicleApproval": {"ApprovedBy": 70000, "ApprovedDate": "1900-06-15T00:00:00",
+                        "ApprovedInspectionNo": "K-0070", "IsApproved": True, "RegNo": "XY70000"},
+    "Vin": "YV1XY700000070000", "Weight": 1400, "WeightTotalMax": 2000,
+}
+
+# Only the plate: every value type at its default, both weights 0.
+VEHICLE_EM00000 = {"RegNo": "EM00000"}
+
+VEHICLES = {"AB12345": VEHICLE_AB12345, "CD67890": VEHICLE_CD67890, "XY70000": VEHICLE_XY70000,
+            "EM00000": VEHICLE_EM00000}
+
+# What SaveInspection puts into its answer for these plates, beyond the usual:
+# for XY70000 a count beyond 16 bits, a vehicle banned from use, the full VIN
+# in place of the one sent and a customer number that is not a number.
+INSPECTION_REPLY_CHANGES = {
+    "XY70000": {"Count0": 70000, "CustomerNo": "12a", "VIN": VEHICLE_XY70000["Vin"],
+                "VehicleBannedFromUse": True},
+}
 
 CUSTOMERS = [
     {"Address1": "Storgata 1", "City": "Tromsø", "Comments": "Fast kunde", "CustomerNo": "1001",
@@ -729,6 +751,7 @@ class Service:
             InspectionStatusNo=1, InspectionStatusName="Opprettet", Customer=customer,
             InspectionCreatedDate=earlier.get("InspectionCreatedDate", INSPECTION_CREATED),
             Vehicle=copy.deepcopy(VEHICLES.get(inspection.get("RegNo"))))
+        inspection.update(copy.deepcopy(INSPECTION_REPLY_CHANGES.get(inspection.get("RegNo"), {})))
         self.inspections[number] = copy.deepcopy(inspection)
         return inspection
 

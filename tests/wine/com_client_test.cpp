@@ -2,7 +2,9 @@
 // ProgID out of process (COM starts the registered Tindrel2.exe with
 // "-Embedding"), calls them late- and early-bound, connects event sinks,
 // and checks that the server process ends by itself after the last
-// release. Needs Tindrel2.exe registered (run by com_server.sh).
+// release. Needs Tindrel2.exe registered and a token cache that sends it to
+// the service double (run by com_server.sh); the behaviour behind the
+// members is tested in tests/wine_objects.
 
 #include <windows.h>
 #include <oaidl.h>
@@ -180,7 +182,11 @@ TEST_F(Client, LateBoundNamesGiveTheirDispids) {
   }
 }
 
-TEST_F(Client, EveryMemberSucceedsLateBoundWithTheEmptyValueOfItsType) {
+// Every member, called with empty arguments across the process boundary,
+// answers with the empty value of its declared type: the service double
+// knows no vehicle, customer or history for empty keys. ORV_Kunde's Finn is
+// the one member that reports "nothing there" as an error.
+TEST_F(Client, EveryMemberAnswersLateBoundWithTheEmptyValueOfItsType) {
   for (const Class& c : kClasses) {
     SCOPED_TRACE(::testing::PrintToString(std::wstring(c.progId)));
     const ComPtr<IDispatch> object = CreateByProgId(c.progId);
@@ -189,8 +195,9 @@ TEST_F(Client, EveryMemberSucceedsLateBoundWithTheEmptyValueOfItsType) {
     EXPECT_EQ(IsEqualCLSID(c.clsid, CLSID_ORV_Kunde2), results.empty());
     for (const test::MemberResult& r : results) {
       SCOPED_TRACE(::testing::PrintToString(r.name));
-      EXPECT_EQ(S_OK, r.hr);
-      if (r.kind != INVOKE_PROPERTYPUT) {
+      const bool notFound = IsEqualCLSID(c.clsid, CLSID_ORV_Kunde) && r.name == L"Finn";
+      EXPECT_EQ(notFound ? DISP_E_EXCEPTION : S_OK, r.hr);
+      if (r.kind != INVOKE_PROPERTYPUT && !notFound) {
         EXPECT_EQ(r.declared == VT_VOID ? VARTYPE{VT_EMPTY} : r.declared, r.returned);
         EXPECT_TRUE(r.empty);
       }
@@ -222,7 +229,7 @@ TEST_F(Client, EarlyBoundCallsUseTheGeneratedInterfaces) {
                                    IID_IORV_KontrollInfo, info.put_void()));
   SHORT count = -1;
   EXPECT_EQ(S_OK, info->ErBilKontrollertIPeriode(plate.get(), 2024, 5, &count));
-  EXPECT_EQ(0, count);
+  EXPECT_EQ(2, count);  // the double's two inspections of AB12345
 
   ComPtr<IORV_Bil2> bil;
   ASSERT_EQ(S_OK, CoCreateInstance(CLSID_ORV_Bil2, nullptr, CLSCTX_LOCAL_SERVER, IID_IORV_Bil2,
@@ -230,7 +237,7 @@ TEST_F(Client, EarlyBoundCallsUseTheGeneratedInterfaces) {
   EXPECT_EQ(S_OK, bil->Finn(plate.get()));
   LONG payload = -1;
   EXPECT_EQ(S_OK, bil->get_Nyttelast(&payload));
-  EXPECT_EQ(0, payload);
+  EXPECT_EQ(2000 - 1475 - 75, payload);
 
   ComPtr<IORV_Kunde> kunde;
   ASSERT_EQ(S_OK, CoCreateInstance(CLSID_ORV_Kunde, nullptr, CLSCTX_LOCAL_SERVER, IID_IORV_Kunde,
@@ -238,7 +245,7 @@ TEST_F(Client, EarlyBoundCallsUseTheGeneratedInterfaces) {
   EXPECT_EQ(S_OK, kunde->Finn(1001));
   SHORT type = -1;
   EXPECT_EQ(S_OK, kunde->get_Kundetype(&type));
-  EXPECT_EQ(0, type);
+  EXPECT_EQ(1, type);  // a company
 }
 
 TEST_F(Client, AdviseTakesTheEventSinkAndRefusesOthers) {

@@ -1,8 +1,9 @@
 // The COM classes in this process, linked directly: identity and interfaces,
 // the late-bound view from the type library, the error boundary, the
-// connection point's firing rules and the server's object count. The
-// process carries the type library as its TYPELIB resource 1, as
-// Tindrel2.exe does.
+// connection point's firing rules, the server's object count, and the
+// classes' hold on the service session. The process carries the type
+// library as its TYPELIB resource 1, as Tindrel2.exe does; the session is
+// a real TServiceAccess over a scripted service (tests/automation).
 
 #include <windows.h>
 #include <oaidl.h>
@@ -21,8 +22,10 @@
 #include "automation/com_object.h"
 #include "automation/com_placeholder.h"
 #include "automation/com_server.h"
+#include "automation/session_link.h"
 #include "contract/errors.h"
 #include "dispatch_walk.h"
+#include "fake_session.h"
 #include "test_sink.h"
 
 namespace tindrel {
@@ -31,12 +34,24 @@ namespace {
 using com::ComPtr;
 using test::TestSink;
 
+// The apartment, and the process-wide session the classes work with, as
+// the main window provides it in Tindrel2.exe.
 class ComEnvironment : public ::testing::Environment {
  public:
-  void SetUp() override { ASSERT_HRESULT_SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)); }
-  void TearDown() override { CoUninitialize(); }
+  void SetUp() override {
+    ASSERT_HRESULT_SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+    session = std::make_unique<test::TFakeSession>();
+    ServiceAccess = &session->access;
+  }
+  void TearDown() override {
+    ServiceAccess = nullptr;
+    session.reset();
+    CoUninitialize();
+  }
+  std::unique_ptr<test::TFakeSession> session;
 };
-const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new ComEnvironment);
+ComEnvironment* const kEnvironment = static_cast<ComEnvironment*>(
+    ::testing::AddGlobalTestEnvironment(new ComEnvironment));
 
 ComPtr<IDispatch> Create(const com::Coclass& c) {
   ComPtr<IDispatch> object;
@@ -157,7 +172,11 @@ TEST(ComObjects, MemberListsAgreeWithTheTypeLibrary) {
   ExpectRowsMatch(IID_IORV_Velkar, kVelkarRows);
 }
 
-TEST(ComObjects, EveryMemberSucceedsLateBoundWithTheEmptyValueOfItsType) {
+// Called with empty arguments against a service that knows nothing, every
+// member answers with the empty value of its declared type; only the two
+// customer members that report "nothing there" as an error fail, through
+// the error boundary.
+TEST(ComObjects, EveryMemberAnswersLateBoundWithTheEmptyValueOfItsType) {
   for (const com::Coclass& c : com::Coclasses()) {
     SCOPED_TRACE(::testing::PrintToString(Name(c)));
     const ComPtr<IDispatch> object = Create(c);
@@ -165,8 +184,10 @@ TEST(ComObjects, EveryMemberSucceedsLateBoundWithTheEmptyValueOfItsType) {
     EXPECT_EQ(IsEqualCLSID(c.clsid, CLSID_ORV_Kunde2), results.empty());
     for (const test::MemberResult& r : results) {
       SCOPED_TRACE(::testing::PrintToString(r.name));
-      EXPECT_EQ(S_OK, r.hr);
-      if (r.kind != INVOKE_PROPERTYPUT) {
+      const bool reportsNothing =
+          IsEqualCLSID(c.clsid, CLSID_ORV_Kunde) && (r.name == L"Finn" || r.name == L"FindNext");
+      EXPECT_EQ(reportsNothing ? DISP_E_EXCEPTION : S_OK, r.hr);
+      if (r.kind != INVOKE_PROPERTYPUT && !reportsNothing) {
         EXPECT_EQ(r.declared == VT_VOID ? VARTYPE{VT_EMPTY} : r.declared, r.returned);
         EXPECT_TRUE(r.empty);
       }
@@ -191,6 +212,113 @@ TEST(ComObjects, EarlyBoundCallsReachTheVtableMembers) {
   const com::UniqueBstr plate = com::MakeBstr(u"AB12345");
   EXPECT_EQ(S_OK, info->ErBilKontrollertIPeriode(plate.get(), 2024, 5, &count));
   EXPECT_EQ(0, count);
+}
+
+ComPtr<IConnectionPoint> PointOf(IUnknown* object, REFIID events) {
+  ComPtr<IConnectionPointContainer> container;
+  object->QueryInterface(IID_IConnectionPointContainer, container.put_void());
+  ComPtr<IConnectionPoint> point;
+  if (container) container->FindConnectionPoint(events, point.put());
+  return point;
+}
+
+std::wstring TakeErrorDescription(std::wstring* source = nullptr) {
+  ComPtr<IErrorInfo> info;
+  if (GetErrorInfo(0, info.put()) != S_OK) return L"(none)";
+  com::UniqueBstr description, from;
+  info->GetDescription(description.put());
+  info->GetSource(from.put());
+  if (source) *source = from.get() ? from.get() : L"";
+  return description.get() ? description.get() : L"";
+}
+
+// Each class reaches its own behaviour object, and the behaviour fires into
+// the connection point of the COM object that owns it.
+TEST(ComWiring, TheClassesForwardToTheirBehaviourAndItsEvents) {
+  test::TScriptedService& service = kEnvironment->session->service;
+  service.calls.clear();
+  service.vehicle = [](const std::string& regNo) {
+    auto v = std::make_unique<Tindrel2VehicleData2>();
+    v->SetRegNo(regNo);
+    v->SetWeightTotalMax(2000);
+    v->SetWeight(1400);
+    return v;
+  };
+
+  ComPtr<IORV_Kontroll2> kontroll;
+  ASSERT_EQ(S_OK, com::CreateKontroll2(IID_IORV_Kontroll2, kontroll.put_void()));
+  ComPtr<IORV_Kontroll2> other;
+  ASSERT_EQ(S_OK, com::CreateKontroll2(IID_IORV_Kontroll2, other.put_void()));
+  TestSink sink(&DIID_IORV_KontrollEvents), otherSink(&DIID_IORV_KontrollEvents);
+  DWORD cookie = 0, otherCookie = 0;
+  ASSERT_EQ(S_OK, PointOf(kontroll.get(), DIID_IORV_KontrollEvents)->Advise(&sink, &cookie));
+  ASSERT_EQ(S_OK,
+            PointOf(other.get(), DIID_IORV_KontrollEvents)->Advise(&otherSink, &otherCookie));
+  ASSERT_EQ(S_OK, kontroll->NyKontroll());
+  ASSERT_EQ(S_OK, kontroll->put_Kjennemerke(com::MakeBstr(u"AB12345").get()));
+  ASSERT_EQ(S_OK, kontroll->put_Understellsnr(com::MakeBstr(u"3456").get()));
+  ASSERT_EQ(S_OK, kontroll->put_Kvitteringsnr(com::MakeBstr(u"A-1").get()));
+  EXPECT_EQ((std::vector<std::string>{"SaveInspection(AB12345)", "SaveInspection(AB12345)"}),
+            service.Requests());
+  ASSERT_EQ(2u, sink.calls.size());
+  EXPECT_EQ(1, sink.calls[0].dispid);
+  EXPECT_TRUE(otherSink.calls.empty());
+  com::UniqueBstr text;
+  ASSERT_EQ(S_OK, kontroll->get_Kontrollnr(text.put()));
+  EXPECT_EQ(u"K-2001", com::View(text.get()));
+  ASSERT_EQ(S_OK, kontroll->get_Kvitteringsnr(text.put()));
+  EXPECT_EQ(u"A-1", com::View(text.get()));
+  ASSERT_EQ(S_OK, other->get_Kontrollnr(text.put()));
+  EXPECT_EQ(u"", com::View(text.get()));
+  PointOf(kontroll.get(), DIID_IORV_KontrollEvents)->Unadvise(cookie);
+  PointOf(other.get(), DIID_IORV_KontrollEvents)->Unadvise(otherCookie);
+
+  ComPtr<IORV_Bil2> bil;
+  ASSERT_EQ(S_OK, com::CreateBil2(IID_IORV_Bil2, bil.put_void()));
+  TestSink bilSink(&DIID_IORV_Bil2Events);
+  ASSERT_EQ(S_OK, PointOf(bil.get(), DIID_IORV_Bil2Events)->Advise(&bilSink, &cookie));
+  ASSERT_EQ(S_OK, bil->Hent(com::MakeBstr(u"CD67890").get()));
+  ASSERT_EQ(1u, bilSink.calls.size());
+  EXPECT_EQ(1, bilSink.calls[0].dispid);  // BildataFunnet
+  LONG payload = 0;
+  ASSERT_EQ(S_OK, bil->get_Nyttelast(&payload));
+  EXPECT_EQ(525, payload);
+  PointOf(bil.get(), DIID_IORV_Bil2Events)->Unadvise(cookie);
+  service.vehicle = [](const std::string&) { return nullptr; };
+}
+
+// A client may hold an object longer than the session lives (the end of
+// the process), or ask for one while there is none: it gets a failure with
+// a text, never a call into a session that is gone.
+TEST(ComWiring, WithoutTheSessionObjectsFailWithATextInsteadOfReachingIt) {
+  TServiceAccess* const session = ServiceAccess;
+  ComPtr<IORV_Kunde> kunde;
+  ASSERT_EQ(S_OK, com::CreateKunde(IID_IORV_Kunde, kunde.put_void()));
+  ServiceAccess = nullptr;
+  LONG number = 7;
+  EXPECT_EQ(DISP_E_EXCEPTION, kunde->get_Kundenr(&number));
+  EXPECT_EQ(0, number);
+  std::wstring source;
+  EXPECT_EQ(com::Widen(kNoSessionText), TakeErrorDescription(&source));
+  EXPECT_EQ(L"Tindrel2.ORV_Kunde", source);
+  EXPECT_EQ(DISP_E_EXCEPTION, kunde->FindFirst());
+  TakeErrorDescription();
+  for (const com::Coclass& c : com::Coclasses()) {
+    SCOPED_TRACE(::testing::PrintToString(Name(c)));
+    ComPtr<IUnknown> object;
+    const HRESULT hr = c.create(IID_IUnknown, object.put_void());
+    // ORV_Kunde2 has no members and needs no session.
+    EXPECT_EQ(IsEqualCLSID(c.clsid, CLSID_ORV_Kunde2), SUCCEEDED(hr));
+  }
+
+  // Another session in its place is not the one the object was made with.
+  test::TFakeSession replacement;
+  ServiceAccess = &replacement.access;
+  EXPECT_EQ(DISP_E_EXCEPTION, kunde->FindFirst());
+  TakeErrorDescription();
+  EXPECT_TRUE(replacement.service.calls.empty());
+  ServiceAccess = session;
+  EXPECT_EQ(S_OK, kunde->get_Kundenr(&number));
 }
 
 // An ORV_Kontroll whose behaviour fails and fires on request, to drive the
@@ -237,16 +365,6 @@ class ScriptedKontroll final : public com::AutomationObject<IORV_Kontroll> {
 
 ComPtr<ScriptedKontroll> NewScripted() {
   return ComPtr<ScriptedKontroll>::Attach(new ScriptedKontroll());
-}
-
-std::wstring TakeErrorDescription(std::wstring* source = nullptr) {
-  ComPtr<IErrorInfo> info;
-  if (GetErrorInfo(0, info.put()) != S_OK) return L"(none)";
-  com::UniqueBstr description, from;
-  info->GetDescription(description.put());
-  info->GetSource(from.put());
-  if (source) *source = from.get() ? from.get() : L"";
-  return description.get() ? description.get() : L"";
 }
 
 TEST(ComBoundary, AnErrorBecomesDispExceptionWithDescriptionAndProgId) {
@@ -307,11 +425,7 @@ TEST(ComBoundary, TextTravelsAsUtf16BothWays) {
 }
 
 ComPtr<IConnectionPoint> PointOf(IORV_Kontroll* object) {
-  ComPtr<IConnectionPointContainer> container;
-  object->QueryInterface(IID_IConnectionPointContainer, container.put_void());
-  ComPtr<IConnectionPoint> point;
-  if (container) container->FindConnectionPoint(DIID_IORV_KontrollEvents, point.put());
-  return point;
+  return PointOf(object, DIID_IORV_KontrollEvents);
 }
 
 TEST(ComEvents, TheContainerOffersExactlyTheEventInterface) {

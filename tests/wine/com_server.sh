@@ -2,14 +2,21 @@
 # The automation server out of process under Wine: registered, then used by
 # the C++ client (com_client_tests.exe: creation by ProgID, late and early
 # binding, event sinks, the server's end after the last release) and by a
-# VBScript under Wine's cscript; unregistered at the end.
-#   com_server.sh TINDREL2_EXE COM_CLIENT_TESTS_EXE
+# VBScript under Wine's cscript; unregistered at the end. The members that
+# ask the service reach the test double, logged in through a token cache.
+#   com_server.sh TINDREL2_EXE COM_CLIENT_TESTS_EXE UI_DRIVER_EXE
 set -u
 source "$(dirname "$0")/wine_test_lib.sh"
+source "$(dirname "$0")/service_double_lib.sh"
 exe="$1"
 client="$2"
+driver="$3"
 
 restore_prefix "$exe"
+start_double
+check "$?" 0 "service double started"
+write_token_cache "$driver"
+check "$?" 0 "token cache written"
 run "$exe" /REGSERVER
 check "$?" 0 "/REGSERVER exit code"
 

@@ -59,7 +59,11 @@ kunde.Finn 1001
 kunde.Navn = "Ola Nordmann"
 v = kunde.Poststed
 CheckNoError "ORV_Kunde members"
-Check v = "", "Poststed reads empty"
+Check v = "Troms" & Chr(248), "Poststed of customer 1001"
+kunde.Finn 99999
+Check Err.Number <> 0 And Err.Description = "Kunde ikke funnet" And Err.Source = "Tindrel2.ORV_Kunde", _
+  "Finn of an unknown customer fails with its text"
+Err.Clear
 
 Set kunde2 = CreateObject("Tindrel2.ORV_Kunde2")
 CheckNoError "CreateObject ORV_Kunde2"
@@ -69,7 +73,7 @@ CheckNoError "CreateObject ORV_Bil"
 bil.Finn "AB12345"
 v = bil.Godkjentdato
 CheckNoError "ORV_Bil.Godkjentdato"
-Check CDbl(v) = 0, "Godkjentdato is 0"
+Check VarType(v) = vbDate And Year(v) = 2019 And Month(v) = 3, "Godkjentdato is in March 2019"
 
 Set bil2 = CreateObject("Tindrel2.ORV_Bil2")
 CheckNoError "CreateObject ORV_Bil2"
@@ -82,7 +86,7 @@ Set info = CreateObject("Tindrel2.ORV_KontrollInfo")
 CheckNoError "CreateObject ORV_KontrollInfo"
 v = info.ErBilKontrollertIPeriode("AB12345", 2024, 5)
 CheckNoError "ErBilKontrollertIPeriode"
-Check VarType(v) = vbInteger And v = 0, "ErBilKontrollertIPeriode gives an Integer 0"
+Check VarType(v) = vbInteger And v = 2, "ErBilKontrollertIPeriode gives an Integer 2"
 
 Set velkar = CreateObject("Tindrel2.ORV_Velkar")
 CheckNoError "CreateObject ORV_Velkar"
