@@ -1,5 +1,6 @@
 #include "contract/xml_reader.h"
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,8 @@ namespace {
 bool StartsWith(std::string_view s, size_t i, std::string_view prefix) {
   return s.substr(i, prefix.size()) == prefix;
 }
+
+bool IsXmlBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 // Counts nesting and refuses documents deeper than kMaxXmlDepth, so that no
 // handler and no recursive backend walk ever sees more.
@@ -73,18 +76,23 @@ void CheckXmlProlog(std::string_view s) {
 // documents up to the depth the parser accepts; what is malformed is left
 // to the parser to report.
 void CheckXmlAttributeLimits(std::string_view s) {
-  auto isBlank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+  static constexpr auto kStops = [] {
+    std::array<bool, 256> stops{};
+    for (const char c : std::string_view("\"'=>")) stops[static_cast<unsigned char>(c)] = true;
+    return stops;
+  }();
   std::vector<int> scopes;  // namespace declarations of each open element
   int inScope = 0;
   size_t i = 0;
   while ((i = s.find('<', i)) != std::string_view::npos) {
     std::string_view close;
-    if (StartsWith(s, i, "<!--")) {
-      close = "-->";
-    } else if (StartsWith(s, i, "<![CDATA[")) {
-      close = "]]>";
-    } else if (StartsWith(s, i, "<?")) {
+    const char next = i + 1 < s.size() ? s[i + 1] : '\0';
+    if (next == '?') {
       close = "?>";
+    } else if (next == '!' && StartsWith(s, i, "<!--")) {
+      close = "-->";
+    } else if (next == '!' && StartsWith(s, i, "<![CDATA[")) {
+      close = "]]>";
     }
     if (!close.empty()) {
       i = s.find(close, i + 2);
@@ -92,37 +100,34 @@ void CheckXmlAttributeLimits(std::string_view s) {
       i += close.size();
       continue;
     }
-    const bool endTag = StartsWith(s, i, "</");
+    const size_t tag = i;
     int attributes = 0, declarations = 0;
-    char quote = 0;
-    size_t token = std::string_view::npos;  // start of the name being read
-    std::string_view lastName;              // the name before blanks
     for (++i; i < s.size(); ++i) {
       const char c = s[i];
-      if (quote != 0) {
-        if (c == quote) quote = 0;
-      } else if (c == '"' || c == '\'') {
-        quote = c;
-      } else if (c == '>') {
-        break;
-      } else if (isBlank(c)) {
-        if (token != std::string_view::npos) lastName = s.substr(token, i - token);
-        token = std::string_view::npos;
-      } else if (c == '=') {
-        const std::string_view name =
-            token != std::string_view::npos ? s.substr(token, i - token) : lastName;
-        if (++attributes > kMaxXmlAttributes)
-          throw ProtocolError("et element har mer enn " + std::to_string(kMaxXmlAttributes) +
-                              " attributter");
-        if (name == "xmlns" || name.starts_with("xmlns:")) ++declarations;
-        token = std::string_view::npos;
-        lastName = {};
-      } else if (token == std::string_view::npos) {
-        token = i;
+      if (!kStops[static_cast<unsigned char>(c)]) continue;
+      if (c == '"' || c == '\'') {
+        i = s.find(c, i + 1);
+        if (i == std::string_view::npos) return;
+        continue;
       }
+      if (c == '>') break;
+      if (++attributes > kMaxXmlAttributes)
+        throw ProtocolError("et element har mer enn " + std::to_string(kMaxXmlAttributes) +
+                            " attributter");
+      // The name before the '=' (blanks may stand between). Walking back
+      // stops at the previous value or '=', so each byte is looked at twice
+      // at most.
+      size_t end = i;
+      while (end > tag && IsXmlBlank(s[end - 1])) --end;
+      size_t begin = end;
+      while (begin > tag && !IsXmlBlank(s[begin - 1]) &&
+             !kStops[static_cast<unsigned char>(s[begin - 1])])
+        --begin;
+      const std::string_view name = s.substr(begin, end - begin);
+      if (name == "xmlns" || name.starts_with("xmlns:")) ++declarations;
     }
     if (i >= s.size()) return;
-    if (endTag) {
+    if (next == '/') {
       if (!scopes.empty()) {
         inScope -= scopes.back();
         scopes.pop_back();

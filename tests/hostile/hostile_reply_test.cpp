@@ -397,6 +397,15 @@ TEST(HostileReply, TagsWithMoreAttributesThanAnyReplyNeedsAreRefused) {
   };
   EXPECT_EQ(Refusal(Vehicle(deep(10))), "");
   EXPECT_EQ(Refusal(Vehicle(deep(11))), kTooManyNamespaces);
+  // Blanks around '=' and either quote still make a declaration.
+  auto spaced = [](int n) {
+    std::string s = "<a:X";
+    for (int k = 0; k < n; ++k)
+      s += "\n xmlns:q" + std::to_string(k) + (k % 2 ? " =\t'u'" : "= \"u\"");
+    return s + "/>";
+  };
+  EXPECT_EQ(Refusal(Vehicle(spaced(60))), "");
+  EXPECT_EQ(Refusal(Vehicle(spaced(61))), kTooManyNamespaces);
   std::string items;
   for (int k = 0; k < 2000; ++k)
     items += "<a:Tindrel2CustomerData xmlns:i=\"http://www.w3.org/2001/XMLSchema-instance\""
