@@ -69,6 +69,12 @@ void FillExcepInfo(EXCEPINFO& excep) noexcept;
 // std::bad_alloc, the result of a ComError, E_UNEXPECTED otherwise.
 HRESULT ExceptionResult() noexcept;
 
+// Call only inside a catch block, for an object that could not be made:
+// ExceptionResult's code, E_FAIL in place of E_UNEXPECTED, and the
+// exception's message as the thread's error information (source "Tindrel2"),
+// so that the client sees why (for example that there is no session).
+HRESULT CreationFailure() noexcept;
+
 // UTF-8 to UTF-16 and back for the Win32 edge; wchar_t is UTF-16 here.
 std::wstring Widen(std::string_view utf8);
 std::string Narrow(std::wstring_view utf16);

@@ -214,7 +214,7 @@ HRESULT CreateObject(REFIID iid, void** out) noexcept {
     const ComPtr<T> object = ComPtr<T>::Attach(new T());
     return object->QueryInterface(iid, out);
   } catch (...) {
-    return ExceptionResult();
+    return CreationFailure();
   }
 }
 

@@ -99,6 +99,21 @@ HRESULT ExceptionResult() noexcept {
   }
 }
 
+HRESULT CreationFailure() noexcept {
+  try {
+    throw;
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  } catch (const ComError& e) {
+    return e.result();
+  } catch (const std::exception&) {
+    ReportException(L"Tindrel2", IID_NULL);
+    return E_FAIL;
+  } catch (...) {
+    return E_UNEXPECTED;
+  }
+}
+
 std::wstring Widen(std::string_view utf8) {
   const std::u16string u = Utf8ToUtf16(utf8);
   return std::wstring(u.begin(), u.end());

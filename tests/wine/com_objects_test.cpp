@@ -309,6 +309,11 @@ TEST(ComWiring, WithoutTheSessionObjectsFailWithATextInsteadOfReachingIt) {
     const HRESULT hr = c.create(IID_IUnknown, object.put_void());
     // ORV_Kunde2 has no members and needs no session.
     EXPECT_EQ(IsEqualCLSID(c.clsid, CLSID_ORV_Kunde2), SUCCEEDED(hr));
+    if (FAILED(hr)) {
+      EXPECT_EQ(E_FAIL, hr);
+      EXPECT_EQ(com::Widen(kNoSessionText), TakeErrorDescription(&source));
+      EXPECT_EQ(L"Tindrel2", source);
+    }
   }
 
   // Another session in its place is not the one the object was made with.
