@@ -100,12 +100,10 @@ HRESULT ExceptionResult() noexcept {
 }
 
 HRESULT CreationFailure() noexcept {
+  const HRESULT hr = ExceptionResult();
+  if (hr != E_UNEXPECTED) return hr;
   try {
     throw;
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  } catch (const ComError& e) {
-    return e.result();
   } catch (const std::exception&) {
     ReportException(L"Tindrel2", IID_NULL);
     return E_FAIL;

@@ -52,22 +52,12 @@ std::string Renamed(std::string_view reply, std::string_view from, std::string_v
   return s;
 }
 
-std::unique_ptr<XsDateTime> Dt(const char* text) {
-  return std::make_unique<XsDateTime>(*XsDateTime::Parse(text));
-}
-
 struct Parameters {
   ORVSecurityToken2 token;
   Tindrel2CustomerData2 customer;
   Tindrel2InspectionData2 inspection;
   Parameters() {
-    token.SetCustomerName("Testverkstedet AS");
-    token.SetCustomerNo(4242);
-    token.SetSalt("VERKSTED-PC");
-    token.SetSignature("SIG-verksted-1");
-    token.SetUserID(7);
-    token.SetUserName("verksted");
-    token.SetValidTo(Dt("2030-12-31T12:00:00.000+01:00"));
+    bench::FillBenchToken(token);
     customer.SetCustomerNo("1002");
     customer.SetName("Ærlig & Sønn");
     customer.SetFirstName("Bjørn");
@@ -182,6 +172,16 @@ void Parse(benchmark::State& state, const Case* c) {
 }  // namespace
 
 namespace tindrel::bench {
+
+void FillBenchToken(ORVSecurityToken2& token) {
+  token.SetCustomerName("Testverkstedet AS");
+  token.SetCustomerNo(4242);
+  token.SetSalt("VERKSTED-PC");
+  token.SetSignature("SIG-verksted-1");
+  token.SetUserID(7);
+  token.SetUserName("verksted");
+  token.SetValidTo(std::make_unique<XsDateTime>(*XsDateTime::Parse("2030-12-31T12:00:00.000+01:00")));
+}
 
 void RegisterOperationBenchmarks() {
   for (const Case& c : Cases()) {

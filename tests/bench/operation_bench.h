@@ -4,7 +4,12 @@
 #include <map>
 #include <string>
 
+#include "contract/records.h"
+
 namespace tindrel::bench {
+
+// The session's token as the benchmarks send it.
+void FillBenchToken(ORVSecurityToken2& token);
 
 // Registers Write/<operation>, Read/<operation> and Parse/<operation> for
 // the twelve operations; throws when a sample reply does not read.

@@ -28,10 +28,6 @@ constexpr double kReadRatioGoal = 1.5;
 
 const std::string_view kReply = double_replies::kBenchVehicleReply;
 
-std::unique_ptr<XsDateTime> Dt(const char* text) {
-  return std::make_unique<XsDateTime>(*XsDateTime::Parse(text));
-}
-
 // A job as the job interpreter fills it: the customer and the inspection's
 // own fields, plus the session's token.
 struct Job {
@@ -54,13 +50,7 @@ struct Job {
     inspection.SetPreviousInspectionNo("0000000000");
     inspection.SetRegNo("AB12345");
     inspection.SetVIN("TDL0000000A123456");
-    token.SetCustomerName("Testverkstedet AS");
-    token.SetCustomerNo(4242);
-    token.SetSalt("VERKSTED-PC");
-    token.SetSignature("SIG-verksted-1");
-    token.SetUserID(7);
-    token.SetUserName("verksted");
-    token.SetValidTo(Dt("2030-12-31T12:00:00.000+01:00"));
+    bench::FillBenchToken(token);
   }
 };
 
