@@ -12,7 +12,6 @@ import os
 import shutil
 import subprocess
 import sys
-import tempfile
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -29,18 +28,7 @@ class Context:
     """What the whole run shares: prefix, double, driver."""
 
     def __init__(self):
-        self.prefix = os.environ.get("TINDREL_WINEPREFIX")
-        if not self.prefix:
-            raise h.HarnessError("TINDREL_WINEPREFIX is not set")
-        self.work = tempfile.mkdtemp(prefix="tindrel-e2e.")
-        self.env = h.wine_env(self.prefix)
-        # Whatever still runs in the prefix (the desktop process of a wineboot
-        # made without a display would own the desktop, and no window of ours
-        # would reach the screen) ends first; then one wineserver for the whole
-        # run, so that each program starts fast.
-        for switch in ("-k", "-p"):
-            subprocess.run(["wineserver", switch], env=self.env, stdin=subprocess.DEVNULL,
-                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=30)
+        self.prefix, self.work, self.env = h.start_run("e2e")
         self.double = h.ServiceDouble(ARGS.double, self.work)
         self.driver = h.Driver(ARGS.driver, self.env, self.work)
         self.cache = os.path.join(h.roaming_folder(self.prefix), "ORV_AS", "Tindrel2.dat")

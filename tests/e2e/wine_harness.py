@@ -9,6 +9,7 @@ import glob
 import json
 import os
 import subprocess
+import tempfile
 import time
 import urllib.request
 
@@ -35,6 +36,23 @@ def wine_env(prefix):
     env.update(WINEPREFIX=prefix, WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=",
                LANG="C.UTF-8", LC_ALL="C.UTF-8")
     return env
+
+
+def start_run(tag):
+    """The prefix of TINDREL_WINEPREFIX, a new work folder and the Wine
+    environment for a run of tests. Whatever still runs in the prefix ends
+    first (the desktop process of a wineboot made without a display would own
+    the desktop, and no window of ours would reach the screen); then one
+    wineserver serves the whole run, so that each program starts fast."""
+    prefix = os.environ.get("TINDREL_WINEPREFIX")
+    if not prefix:
+        raise HarnessError("TINDREL_WINEPREFIX is not set")
+    work = tempfile.mkdtemp(prefix="tindrel-%s." % tag)
+    env = wine_env(prefix)
+    for switch in ("-k", "-p"):
+        subprocess.run(["wineserver", switch], env=env, stdin=subprocess.DEVNULL,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=30)
+    return prefix, work, env
 
 
 class ServiceDouble:

@@ -23,7 +23,6 @@ import shutil
 import stat
 import subprocess
 import sys
-import tempfile
 import time
 import unittest
 
@@ -117,14 +116,7 @@ def probe(*steps, timeout=120):
 
 class Context:
     def __init__(self):
-        self.prefix = os.environ.get("TINDREL_WINEPREFIX")
-        if not self.prefix:
-            raise h.HarnessError("TINDREL_WINEPREFIX is not set")
-        self.work = tempfile.mkdtemp(prefix="tindrel-faults.")
-        self.env = h.wine_env(self.prefix)
-        for switch in ("-k", "-p"):
-            subprocess.run(["wineserver", switch], env=self.env, stdin=subprocess.DEVNULL,
-                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=30)
+        self.prefix, self.work, self.env = h.start_run("faults")
         self.double = h.ServiceDouble(ARGS.double, self.work)
         self.driver = h.Driver(ARGS.driver, self.env, self.work)
         self.roaming = h.roaming_folder(self.prefix)
