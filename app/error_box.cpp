@@ -2,29 +2,15 @@
 
 #include <windows.h>
 
-#include <string>
-
 #include "app/application_title.h"
-#include "automation/com_error.h"
+#include "winapi/error.h"
 
 namespace tindrel {
-namespace {
 
-void ShowErrorText(const wchar_t* text) noexcept {
-  MessageBoxW(GetActiveWindow(), text, kApplicationTitle, MB_ICONERROR | MB_OK);
+void ShowCaughtException() noexcept {
+  const win::CaughtError caught = win::ClassifyCaughtException();
+  MessageBoxW(GetActiveWindow(), caught.message.c_str(), kApplicationTitle,
+              MB_ICONERROR | MB_OK);
 }
-
-}  // namespace
-
-void ShowExceptionMessage(const std::exception& e) noexcept {
-  try {
-    ShowErrorText(com::Widen(e.what()).c_str());
-  } catch (...) {
-    // No memory for the text: the box still tells that something failed.
-    ShowErrorText(L"");
-  }
-}
-
-void ShowUnknownExceptionMessage() noexcept { ShowErrorText(L""); }
 
 }  // namespace tindrel

@@ -3,13 +3,11 @@
 // exception's text, an error icon and an OK button. For errors that reach
 // start-up or the message loop, and the main window's handlers.
 
-#include <exception>
-
 namespace tindrel {
 
-// Shows e.what() (UTF-8); returns when the user has closed the box.
-void ShowExceptionMessage(const std::exception& e) noexcept;
-// For an exception outside std::exception: the same box with an empty text.
-void ShowUnknownExceptionMessage() noexcept;
+// Call only inside a catch block. Shows the caught exception's text (empty
+// for one outside std::exception, as classified by
+// win::ClassifyCaughtException); returns when the user has closed the box.
+void ShowCaughtException() noexcept;
 
 }  // namespace tindrel

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "contract/errors.h"
-#include "contract/text.h"
+#include "base/errors.h"
+#include "base/text.h"
 
 namespace tindrel {
 namespace {

@@ -8,10 +8,12 @@
 #include "app/error_box.h"
 #include "app/login_form.h"
 #include "app/registration.h"
-#include "app/session_platform_win.h"
+#include "app/session_platform.h"
 #include "app/startup.h"
-#include "contract/errors.h"
-#include "contract/text.h"
+#include "base/errors.h"
+#include "base/text.h"
+#include "winapi/strings.h"
+#include "winapi/unique_any.h"
 
 #ifndef BCM_SETSHIELD
 #define BCM_SETSHIELD (0x1600 + 0x000C)
@@ -27,13 +29,8 @@ constexpr int kClientHeight = 126;
 
 HWND g_mainWindow = nullptr;
 
-std::wstring Wide(const std::string& utf8) {
-  const std::u16string s = Utf8ToUtf16(utf8);
-  return std::wstring(s.begin(), s.end());
-}
-
-FontHandle MakeFont(int height, int weight) {
-  return FontHandle(CreateFontW(height, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+win::UniqueFont MakeFont(int height, int weight) {
+  return win::UniqueFont(CreateFontW(height, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
                                 OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                                 DEFAULT_PITCH | FF_DONTCARE, L"Tahoma"));
 }
@@ -59,15 +56,7 @@ void RegisterWindowClass(HINSTANCE instance, WNDPROC proc) {
 }
 
 // What reaches a window procedure is shown, never passed on to the system.
-void ShowCaught() noexcept {
-  try {
-    throw;
-  } catch (const std::exception& e) {
-    ShowExceptionMessage(e);
-  } catch (...) {
-    ShowUnknownExceptionMessage();
-  }
-}
+void ShowCaught() noexcept { ShowCaughtException(); }
 
 }  // namespace
 
@@ -164,8 +153,8 @@ void TMainForm::RefreshLoginState() {
   const ORVSecurityToken2* token = ServiceAccess ? ServiceAccess->Token() : nullptr;
   if (token) {
     SetWindowTextW(loggedInLabel_, L"Logget inn som:");
-    SetWindowTextW(usernameLabel_, Wide(token->UserName()).c_str());
-    SetWindowTextW(companyNameLabel_, Wide(token->CustomerName()).c_str());
+    SetWindowTextW(usernameLabel_, win::Widen(token->UserName()).c_str());
+    SetWindowTextW(companyNameLabel_, win::Widen(token->CustomerName()).c_str());
     SetWindowTextW(loginButton_, L"Bytt bruker");
   } else {
     SetWindowTextW(loggedInLabel_, L"Ikke innlogget:");

@@ -11,7 +11,7 @@
 
 #include "contract/records.h"
 #include "session/service_access.h"
-#include "session/win_handle.h"
+#include "winapi/unique_any.h"
 
 namespace tindrel {
 
@@ -70,17 +70,17 @@ class TMainForm {
   struct OwnWindowTraits {
     using Type = HWND;
     static HWND Invalid() { return nullptr; }
-    static bool Close(HWND h) {
+    static void Close(HWND h) {
       SetWindowLongPtrW(h, GWLP_USERDATA, 0);
-      return DestroyWindow(h) != FALSE;
+      DestroyWindow(h);
     }
   };
 
   // Destroyed in reverse order: the session first, then the window and the
   // fonts its controls use.
-  FontHandle font_;
-  FontHandle boldFont_;
-  UniqueHandle<OwnWindowTraits> window_;
+  win::UniqueFont font_;
+  win::UniqueFont boldFont_;
+  win::UniqueAny<OwnWindowTraits> window_;
   HWND loggedInLabel_ = nullptr;
   HWND usernameLabel_ = nullptr;
   HWND companyNameLabel_ = nullptr;

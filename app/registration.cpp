@@ -5,9 +5,9 @@
 
 #include <string>
 
-#include "automation/com_error.h"
-#include "automation/com_handle.h"
-#include "automation/com_server.h"
+#include "com/server.h"
+#include "winapi/error.h"
+#include "winapi/unique_any.h"
 
 namespace tindrel {
 namespace {
@@ -17,8 +17,8 @@ constexpr wchar_t kKeyClass[] = L"ORV AS";
 
 // Creates or opens `path` under HKEY_CLASSES_ROOT with the association's
 // key class; an empty handle when that fails.
-com::UniqueHKey CreateClassesKey(const std::wstring& path) {
-  com::UniqueHKey key;
+win::UniqueHKey CreateClassesKey(const std::wstring& path) {
+  win::UniqueHKey key;
   if (RegCreateKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, const_cast<wchar_t*>(kKeyClass),
                       REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, key.put(),
                       nullptr) != ERROR_SUCCESS) {
@@ -42,7 +42,7 @@ bool IsElevated() {
   DWORD error = ERROR_SUCCESS;
   TOKEN_ELEVATION elevation{};
   {
-    com::UniqueHandle token;
+    win::UniqueHandle token;
     DWORD size = 0;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put()) ||
         !GetTokenInformation(token.get(), TokenElevation, &elevation, sizeof elevation, &size)) {
@@ -52,18 +52,18 @@ bool IsElevated() {
   if (error == ERROR_SUCCESS) return elevation.TokenIsElevated != 0;
   // Systems before token elevation do not know the information class.
   if (error == ERROR_INVALID_PARAMETER) return true;
-  throw com::Win32Error(error);
+  throw win::Win32Error(error);
 }
 
 bool IsAdministrator() {
   SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
-  com::UniqueSid administrators;
+  win::UniqueSid administrators;
   if (!AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0,
                                 0, 0, 0, 0, 0, administrators.put())) {
-    com::ThrowLastError();
+    win::ThrowLastError();
   }
   BOOL member = FALSE;
-  if (!CheckTokenMembership(nullptr, administrators.get(), &member)) com::ThrowLastError();
+  if (!CheckTokenMembership(nullptr, administrators.get(), &member)) win::ThrowLastError();
   return member != FALSE;
 }
 
@@ -75,14 +75,14 @@ void RegisterFileAssociation() noexcept {
     const std::wstring command = L"\"" + std::wstring(program) + L"\" \"%1\"";
     const std::wstring commandKey = std::wstring(kDocumentProgId) + L"\\shell\\open\\command";
 
-    if (com::UniqueHKey key = CreateClassesKey(L".orv")) {
+    if (win::UniqueHKey key = CreateClassesKey(L".orv")) {
       SetString(key.get(), nullptr, kDocumentProgId);
     }
-    if (com::UniqueHKey key = CreateClassesKey(kDocumentProgId)) {
+    if (win::UniqueHKey key = CreateClassesKey(kDocumentProgId)) {
       SetDword(key.get(), L"BrowserFlags", 8);      // open downloads outside the browser
       SetDword(key.get(), L"EditFlags", 0x10000);  // safe to open
     }
-    if (com::UniqueHKey key = CreateClassesKey(commandKey)) {
+    if (win::UniqueHKey key = CreateClassesKey(commandKey)) {
       SetString(key.get(), nullptr, command);
     }
   } catch (...) {
@@ -119,7 +119,7 @@ void RegistrationProcedure(HWND owner) {
   info.lpParameters = L"/REGSERVER";
   info.nShow = SW_SHOWNORMAL;
   if (ShellExecuteExW(&info)) {
-    const com::UniqueHandle process(info.hProcess);
+    const win::UniqueHandle process(info.hProcess);
     if (process) WaitForSingleObject(process.get(), INFINITE);
     return;
   }

@@ -9,12 +9,12 @@ namespace tindrel {
 
 // Whether the process token is elevated (TokenElevation). A system without
 // token elevation (the query fails with ERROR_INVALID_PARAMETER, 87) counts
-// as elevated. Any other failure throws com::Win32Error with the code.
+// as elevated. Any other failure throws win::Win32Error with the code.
 bool IsElevated();
 
 // Whether the calling thread's effective token is a member of the built-in
 // Administrators group (a member whose rights the user account control
-// filters out is not). Failures throw com::Win32Error with the code.
+// filters out is not). Failures throw win::Win32Error with the code.
 bool IsAdministrator();
 
 // Writes ".orv" -> "TindrelORV.Document", its BrowserFlags (8) and

@@ -8,52 +8,25 @@
 #include <string>
 
 #include "app/application_title.h"
+#include "app/command_line.h"
 #include "app/error_box.h"
 #include "app/job_ui.h"
 #include "app/registration.h"
-#include "automation/com_error.h"
-#include "automation/com_handle.h"
-#include "automation/com_server.h"
-#include "jobfile/command_line.h"
+#include "com/server.h"
+#include "winapi/com_apartment.h"
+#include "winapi/strings.h"
+#include "winapi/unique_any.h"
 #include "jobfile/job_interpreter.h"
 
 namespace tindrel {
 namespace {
 
-// The thread's single-threaded apartment, for the whole start-up: the
-// registration at step 2 already loads the type library.
-class Apartment {
- public:
-  Apartment() : initialized_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
-  ~Apartment() {
-    if (initialized_) CoUninitialize();
-  }
-  Apartment(const Apartment&) = delete;
-  Apartment& operator=(const Apartment&) = delete;
-
- private:
-  bool initialized_;
-};
-
-std::wstring Wide(std::u16string_view s) { return std::wstring(s.begin(), s.end()); }
-
-std::string Ansi(std::u16string_view s) {
-  const std::wstring w = Wide(s);
-  if (w.empty()) return {};
-  const int n = WideCharToMultiByte(CP_ACP, 0, w.data(), static_cast<int>(w.size()), nullptr, 0,
-                                    nullptr, nullptr);
-  std::string a(static_cast<size_t>(n > 0 ? n : 0), '\0');
-  if (n > 0) {
-    WideCharToMultiByte(CP_ACP, 0, w.data(), static_cast<int>(w.size()), a.data(), n, nullptr,
-                        nullptr);
-  }
-  return a;
-}
+using win::Widen;
 
 // A file (not a folder) exists at `path`; symbolic links are followed.
 bool FileExists(const std::u16string& path) {
-  const com::UniqueFileHandle file(CreateFileW(
-      Wide(path).c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+  const win::UniqueFileHandle file(CreateFileW(
+      Widen(path).c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   BY_HANDLE_FILE_INFORMATION info{};
   return file && GetFileInformationByHandle(file.get(), &info) &&
@@ -61,22 +34,21 @@ bool FileExists(const std::u16string& path) {
 }
 
 StartupDispatch Dispatch(std::u16string_view arguments) {
-  return DispatchCommandLine(arguments, Ansi(arguments), &FileExists);
+  return DispatchCommandLine(arguments, win::Ansi(arguments), &FileExists);
 }
 
 template <class Body>
 void ShowingErrors(Body&& body) noexcept {
   try {
     body();
-  } catch (const std::exception& e) {
-    ShowExceptionMessage(e);
   } catch (...) {
-    ShowUnknownExceptionMessage();
+    ShowCaughtException();
   }
 }
 
-// Step 2. An unexpected failure of the elevation test itself is shown like
-// a failed registration, and start-up goes on.
+// An elevated start refreshes the registration, before the mutex is taken.
+// An unexpected failure of the elevation test itself is shown like a failed
+// registration, and start-up goes on.
 void RefreshRegistrationIfElevated() noexcept {
   ShowingErrors([] {
     if (!IsElevated()) return;
@@ -95,7 +67,7 @@ void TellJobNotHandled(std::u16string_view arguments) noexcept {
     if (d.kind == StartupCase::kCommandLineJob) {
       what = L"kommandolinjejobb";
     } else if (d.kind == StartupCase::kJobFile) {
-      what = Wide(d.jobFile);
+      what = Widen(d.jobFile);
     } else {
       return;
     }
@@ -123,7 +95,9 @@ bool TakeOverFromEndingInstance(HANDLE mutex, std::u16string_view arguments) noe
   return wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED;
 }
 
-// Steps 4 to 8; throws what step 9 shows.
+// Everything after the mutex: the server's switches, the class objects, the
+// dispatch on the command line and the main window. Throws what RunStartup
+// shows in the standard error box.
 void Run(StartupOptions& options, std::u16string_view arguments) {
   // The automation server's switches. The registration switches end the
   // process here, with exit code 0 like every other path.
@@ -159,7 +133,7 @@ void Run(StartupOptions& options, std::u16string_view arguments) {
       options.jobCustomer = std::make_unique<Tindrel2CustomerData2>();
       options.jobInspection = std::make_unique<Tindrel2InspectionData2>();
       MessageBoxJobUi ui;
-      if (!ReadJobFile(std::filesystem::path(Wide(d.jobFile)), *options.jobCustomer,
+      if (!ReadJobFile(std::filesystem::path(Widen(d.jobFile)), *options.jobCustomer,
                        *options.jobInspection, ui)) {
         // Not opened, or refused: the job is dropped, silently, before any
         // window or session exists.
@@ -180,14 +154,14 @@ void Run(StartupOptions& options, std::u16string_view arguments) {
 int RunStartup(HINSTANCE instance, std::u16string_view commandLine) noexcept {
   ShowingErrors([&] {
     const std::u16string arguments = CommandLineArguments(commandLine);
-    const Apartment apartment;
+    const win::ComApartment apartment;
     StartupOptions options;  // no job records yet
     options.instance = instance;
 
     RefreshRegistrationIfElevated();
 
     // Held for the life of the process; the system releases it at exit.
-    const com::UniqueHandle mutex(CreateMutexW(nullptr, TRUE, L"mxTindrel2"));
+    const win::UniqueHandle mutex(CreateMutexW(nullptr, TRUE, L"mxTindrel2"));
     const DWORD created = GetLastError();
     if (!mutex || (created == ERROR_ALREADY_EXISTS &&
                    !TakeOverFromEndingInstance(mutex.get(), arguments))) {

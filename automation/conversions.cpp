@@ -1,7 +1,7 @@
 #include "automation/conversions.h"
 
-#include "contract/errors.h"
-#include "contract/text.h"
+#include "base/errors.h"
+#include "base/text.h"
 
 namespace tindrel {
 

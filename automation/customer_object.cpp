@@ -3,7 +3,7 @@
 #include <stdexcept>
 #include <utility>
 
-#include "contract/errors.h"
+#include "base/errors.h"
 
 namespace tindrel {
 

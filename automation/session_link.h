@@ -7,7 +7,7 @@
 // reach a session that is gone. Such calls fail with kNoSessionText
 // instead, as does making an object while there is no session.
 
-#include "contract/errors.h"
+#include "base/errors.h"
 #include "session/service_access.h"
 
 namespace tindrel {

@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "contract/errors.h"
+#include "base/errors.h"
 
 namespace tindrel {
 

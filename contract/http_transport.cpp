@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <charconv>
 
-#include "contract/errors.h"
+#include "base/errors.h"
 
 namespace tindrel {
 

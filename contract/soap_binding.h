@@ -19,7 +19,7 @@
 #include <string_view>
 #include <vector>
 
-#include "contract/errors.h"
+#include "base/errors.h"
 #include "contract/records.h"
 #include "contract/service.h"
 

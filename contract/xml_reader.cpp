@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "contract/errors.h"
+#include "base/errors.h"
 
 namespace tindrel {
 

@@ -1,6 +1,6 @@
 #include "contract/xml_writer.h"
 
-#include "contract/text.h"
+#include "base/text.h"
 
 namespace tindrel {
 

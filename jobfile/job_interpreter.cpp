@@ -3,8 +3,8 @@
 #include <fstream>
 #include <iterator>
 
-#include "contract/errors.h"
-#include "contract/text.h"
+#include "base/errors.h"
+#include "base/text.h"
 
 namespace tindrel {
 namespace {

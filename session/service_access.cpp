@@ -5,8 +5,8 @@
 #include <system_error>
 #include <utility>
 
-#include "contract/errors.h"
-#include "contract/text.h"
+#include "base/errors.h"
+#include "base/text.h"
 #include "session/atomic_file.h"
 #include "session/token_cache.h"
 

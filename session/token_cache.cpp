@@ -3,7 +3,7 @@
 #include <optional>
 #include <vector>
 
-#include "contract/text.h"
+#include "base/text.h"
 
 namespace tindrel {
 namespace {

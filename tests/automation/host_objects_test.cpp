@@ -2,7 +2,7 @@
 
 #include "automation/approval_info_object.h"
 #include "automation/workshop_host_object.h"
-#include "contract/errors.h"
+#include "base/errors.h"
 #include "fake_session.h"
 
 namespace tindrel {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "contract/errors.h"
+#include "base/errors.h"
 #include "fake_session.h"
 
 namespace tindrel {

@@ -37,16 +37,16 @@
 #include <string>
 #include <vector>
 
-#include "automation/com_handle.h"
-#include "automation/com_ptr.h"
+#include "winapi/unique_any.h"
+#include "winapi/com_ptr.h"
 #include "contract/http_transport.h"
 
 namespace {
 
-using tindrel::com::ComPtr;
-using tindrel::com::UniqueFileHandle;
-using tindrel::com::UniqueHandle;
-using tindrel::com::UniqueVariant;
+using tindrel::win::ComPtr;
+using tindrel::win::UniqueFileHandle;
+using tindrel::win::UniqueHandle;
+using tindrel::win::UniqueVariant;
 
 constexpr double kActivationGoal = 1.5;
 constexpr double kJobGoal = 2.0;

@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "contract/errors.h"
+#include "base/errors.h"
 #include "jobfile/job_interpreter.h"
 
 namespace {

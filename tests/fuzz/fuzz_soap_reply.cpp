@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "contract/errors.h"
+#include "base/errors.h"
 #include "contract/soap_binding.h"
 
 namespace {

@@ -9,9 +9,9 @@
 #include <fstream>
 #include <string>
 
-#include "contract/errors.h"
+#include "base/errors.h"
 #include "contract/soap_binding.h"
-#include "contract/text.h"
+#include "base/text.h"
 #include "contract/xml_reader.h"
 #include "jobfile/job_interpreter.h"
 

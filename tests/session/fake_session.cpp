@@ -4,7 +4,7 @@
 #include <iterator>
 #include <random>
 
-#include "contract/errors.h"
+#include "base/errors.h"
 #include "session/short_date.h"
 
 namespace tindrel::test {

@@ -4,7 +4,7 @@
 
 #include <stdexcept>
 
-#include "contract/errors.h"
+#include "base/errors.h"
 #include "fake_session.h"
 #include "session/service_access.h"
 

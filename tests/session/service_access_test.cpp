@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "contract/errors.h"
+#include "base/errors.h"
 #include "fake_session.h"
 #include "session/service_access.h"
 

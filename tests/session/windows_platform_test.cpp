@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "session/windows_platform.h"
+#include "session/win/windows_platform.h"
 
 namespace tindrel {
 namespace {

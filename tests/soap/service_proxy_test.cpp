@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "contract/errors.h"
+#include "base/errors.h"
 #include "contract/http_transport.h"
 #include "contract/service.h"
 #include "double_replies.h"

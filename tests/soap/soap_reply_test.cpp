@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "contract/errors.h"
+#include "base/errors.h"
 #include "contract/service.h"
 #include "contract/soap_binding.h"
 #include "double_replies.h"

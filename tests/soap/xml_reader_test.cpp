@@ -6,7 +6,7 @@
 
 #include <chrono>
 
-#include "contract/errors.h"
+#include "base/errors.h"
 #include "contract/xml_reader.h"
 #include "contract/xml_writer.h"
 #include "soap_test_support.h"

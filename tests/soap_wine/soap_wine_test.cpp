@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "contract/errors.h"
+#include "base/errors.h"
 #include "contract/http_transport.h"
 #include "contract/service.h"
 

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "contract/errors.h"
+#include "base/errors.h"
 
 namespace tindrel {
 namespace {

@@ -18,15 +18,16 @@
 #include <vector>
 
 #include "automation/Tindrel2.h"
-#include "automation/com_handle.h"
-#include "automation/com_ptr.h"
+#include "winapi/unique_any.h"
+#include "winapi/com_ptr.h"
+#include "winapi/strings.h"
 #include "dispatch_walk.h"
 #include "test_sink.h"
 
 namespace tindrel {
 namespace {
 
-using com::ComPtr;
+using win::ComPtr;
 
 struct Class {
   const wchar_t* progId;
@@ -57,7 +58,7 @@ const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new ComEnvi
 // The running Tindrel2.exe processes.
 std::vector<DWORD> ServerProcesses() {
   std::vector<DWORD> ids;
-  const com::UniqueFileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  const win::UniqueFileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
   if (!snapshot) return ids;
   PROCESSENTRY32W entry{};
   entry.dwSize = sizeof entry;
@@ -75,7 +76,7 @@ bool ServersEndedWithin(DWORD ms) {
   while (!ServerProcesses().empty()) {
     if (GetTickCount() - start > ms) {
       for (DWORD id : ServerProcesses()) {
-        const com::UniqueHandle p(OpenProcess(PROCESS_TERMINATE, FALSE, id));
+        const win::UniqueHandle p(OpenProcess(PROCESS_TERMINATE, FALSE, id));
         if (p) TerminateProcess(p.get(), 1);
       }
       return false;
@@ -209,11 +210,11 @@ TEST_F(Client, EarlyBoundCallsUseTheGeneratedInterfaces) {
   ComPtr<IORV_Kontroll2> kontroll;
   ASSERT_EQ(S_OK, CoCreateInstance(CLSID_ORV_Kontroll2, nullptr, CLSCTX_LOCAL_SERVER,
                                    IID_IORV_Kontroll2, kontroll.put_void()));
-  const com::UniqueBstr plate = com::MakeBstr(u"AB12345");
+  const win::UniqueBstr plate = win::MakeBstr(u"AB12345");
   EXPECT_EQ(S_OK, kontroll->NyKontroll());
   EXPECT_EQ(S_OK, kontroll->put_Kjennemerke(plate.get()));
   EXPECT_EQ(S_OK, kontroll->StartKontroll());
-  com::UniqueBstr text;
+  win::UniqueBstr text;
   ASSERT_EQ(S_OK, kontroll->get_Kvitteringsnr(text.put()));
   ASSERT_TRUE(text);  // a valid empty string, never NULL
   EXPECT_EQ(0u, SysStringLen(text.get()));

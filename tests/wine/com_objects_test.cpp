@@ -17,13 +17,13 @@
 #include <string>
 
 #include "automation/Tindrel2.h"
-#include "automation/com_factory.h"
+#include "com/class_factory.h"
 #include "automation/com_members.h"
-#include "automation/com_object.h"
-#include "automation/com_placeholder.h"
-#include "automation/com_server.h"
+#include "com/object.h"
+#include "tests/wine/com_placeholder.h"
+#include "com/server.h"
 #include "automation/session_link.h"
-#include "contract/errors.h"
+#include "base/errors.h"
 #include "dispatch_walk.h"
 #include "fake_session.h"
 #include "test_sink.h"
@@ -31,7 +31,7 @@
 namespace tindrel {
 namespace {
 
-using com::ComPtr;
+using win::ComPtr;
 using test::TestSink;
 
 // The apartment, and the process-wide session the classes work with, as
@@ -88,7 +88,7 @@ TEST(ComObjects, EveryClassAnswersItsInterfacesWithOneIdentity) {
         object.try_query<IProvideClassInfo>(IID_IProvideClassInfo);
     ComPtr<ITypeInfo> coclass;
     ASSERT_EQ(S_OK, classInfo->GetClassInfo(coclass.put()));
-    com::UniqueBstr name;
+    win::UniqueBstr name;
     coclass->GetDocumentation(MEMBERID_NIL, name.put(), nullptr, nullptr, nullptr);
     EXPECT_EQ(Name(c), name.get());
   }
@@ -209,7 +209,7 @@ TEST(ComObjects, EarlyBoundCallsReachTheVtableMembers) {
   ComPtr<IORV_KontrollInfo> info;
   ASSERT_EQ(S_OK, com::CreateKontrollInfo(IID_IORV_KontrollInfo, info.put_void()));
   SHORT count = -1;
-  const com::UniqueBstr plate = com::MakeBstr(u"AB12345");
+  const win::UniqueBstr plate = win::MakeBstr(u"AB12345");
   EXPECT_EQ(S_OK, info->ErBilKontrollertIPeriode(plate.get(), 2024, 5, &count));
   EXPECT_EQ(0, count);
 }
@@ -225,7 +225,7 @@ ComPtr<IConnectionPoint> PointOf(IUnknown* object, REFIID events) {
 std::wstring TakeErrorDescription(std::wstring* source = nullptr) {
   ComPtr<IErrorInfo> info;
   if (GetErrorInfo(0, info.put()) != S_OK) return L"(none)";
-  com::UniqueBstr description, from;
+  win::UniqueBstr description, from;
   info->GetDescription(description.put());
   info->GetSource(from.put());
   if (source) *source = from.get() ? from.get() : L"";
@@ -255,21 +255,21 @@ TEST(ComWiring, TheClassesForwardToTheirBehaviourAndItsEvents) {
   ASSERT_EQ(S_OK,
             PointOf(other.get(), DIID_IORV_KontrollEvents)->Advise(&otherSink, &otherCookie));
   ASSERT_EQ(S_OK, kontroll->NyKontroll());
-  ASSERT_EQ(S_OK, kontroll->put_Kjennemerke(com::MakeBstr(u"AB12345").get()));
-  ASSERT_EQ(S_OK, kontroll->put_Understellsnr(com::MakeBstr(u"3456").get()));
-  ASSERT_EQ(S_OK, kontroll->put_Kvitteringsnr(com::MakeBstr(u"A-1").get()));
+  ASSERT_EQ(S_OK, kontroll->put_Kjennemerke(win::MakeBstr(u"AB12345").get()));
+  ASSERT_EQ(S_OK, kontroll->put_Understellsnr(win::MakeBstr(u"3456").get()));
+  ASSERT_EQ(S_OK, kontroll->put_Kvitteringsnr(win::MakeBstr(u"A-1").get()));
   EXPECT_EQ((std::vector<std::string>{"SaveInspection(AB12345)", "SaveInspection(AB12345)"}),
             service.Requests());
   ASSERT_EQ(2u, sink.calls.size());
   EXPECT_EQ(1, sink.calls[0].dispid);
   EXPECT_TRUE(otherSink.calls.empty());
-  com::UniqueBstr text;
+  win::UniqueBstr text;
   ASSERT_EQ(S_OK, kontroll->get_Kontrollnr(text.put()));
-  EXPECT_EQ(u"K-2001", com::View(text.get()));
+  EXPECT_EQ(u"K-2001", win::View(text.get()));
   ASSERT_EQ(S_OK, kontroll->get_Kvitteringsnr(text.put()));
-  EXPECT_EQ(u"A-1", com::View(text.get()));
+  EXPECT_EQ(u"A-1", win::View(text.get()));
   ASSERT_EQ(S_OK, other->get_Kontrollnr(text.put()));
-  EXPECT_EQ(u"", com::View(text.get()));
+  EXPECT_EQ(u"", win::View(text.get()));
   PointOf(kontroll.get(), DIID_IORV_KontrollEvents)->Unadvise(cookie);
   PointOf(other.get(), DIID_IORV_KontrollEvents)->Unadvise(otherCookie);
 
@@ -277,7 +277,7 @@ TEST(ComWiring, TheClassesForwardToTheirBehaviourAndItsEvents) {
   ASSERT_EQ(S_OK, com::CreateBil2(IID_IORV_Bil2, bil.put_void()));
   TestSink bilSink(&DIID_IORV_Bil2Events);
   ASSERT_EQ(S_OK, PointOf(bil.get(), DIID_IORV_Bil2Events)->Advise(&bilSink, &cookie));
-  ASSERT_EQ(S_OK, bil->Hent(com::MakeBstr(u"CD67890").get()));
+  ASSERT_EQ(S_OK, bil->Hent(win::MakeBstr(u"CD67890").get()));
   ASSERT_EQ(1u, bilSink.calls.size());
   EXPECT_EQ(1, bilSink.calls[0].dispid);  // BildataFunnet
   LONG payload = 0;
@@ -299,7 +299,7 @@ TEST(ComWiring, WithoutTheSessionObjectsFailWithATextInsteadOfReachingIt) {
   EXPECT_EQ(DISP_E_EXCEPTION, kunde->get_Kundenr(&number));
   EXPECT_EQ(0, number);
   std::wstring source;
-  EXPECT_EQ(com::Widen(kNoSessionText), TakeErrorDescription(&source));
+  EXPECT_EQ(win::Widen(kNoSessionText), TakeErrorDescription(&source));
   EXPECT_EQ(L"Tindrel2.ORV_Kunde", source);
   EXPECT_EQ(DISP_E_EXCEPTION, kunde->FindFirst());
   TakeErrorDescription();
@@ -311,7 +311,7 @@ TEST(ComWiring, WithoutTheSessionObjectsFailWithATextInsteadOfReachingIt) {
     EXPECT_EQ(IsEqualCLSID(c.clsid, CLSID_ORV_Kunde2), SUCCEEDED(hr));
     if (FAILED(hr)) {
       EXPECT_EQ(E_FAIL, hr);
-      EXPECT_EQ(com::Widen(kNoSessionText), TakeErrorDescription(&source));
+      EXPECT_EQ(win::Widen(kNoSessionText), TakeErrorDescription(&source));
       EXPECT_EQ(L"Tindrel2", source);
     }
   }
@@ -396,7 +396,7 @@ TEST(ComBoundary, AnErrorBecomesDispExceptionWithDescriptionAndProgId) {
 TEST(ComBoundary, LateBoundCallersSeeTheErrorInExcepInfo) {
   const ComPtr<ScriptedKontroll> k = NewScripted();
   DISPPARAMS none{nullptr, nullptr, 0, 0};
-  com::UniqueVariant result;
+  win::UniqueVariant result;
   EXCEPINFO excep{};
   const HRESULT hr =
       k->Invoke(2, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, result.get(),
@@ -418,12 +418,12 @@ TEST(ComBoundary, LateBoundCallersSeeTheErrorInExcepInfo) {
 
 TEST(ComBoundary, TextTravelsAsUtf16BothWays) {
   const ComPtr<ScriptedKontroll> k = NewScripted();
-  const com::UniqueBstr plate = com::MakeBstr(u"\u00C6\u00D8\u00C5 123");
+  const win::UniqueBstr plate = win::MakeBstr(u"\u00C6\u00D8\u00C5 123");
   ASSERT_EQ(S_OK, k->put_Kjennemerke(plate.get()));
   EXPECT_EQ("\xC3\x86\xC3\x98\xC3\x85 123", k->behaviour().plate);
-  com::UniqueBstr back;
+  win::UniqueBstr back;
   ASSERT_EQ(S_OK, k->get_Kjennemerke(back.put()));
-  EXPECT_EQ(u"\u00C6\u00D8\u00C5 123", com::View(back.get()));
+  EXPECT_EQ(u"\u00C6\u00D8\u00C5 123", win::View(back.get()));
   // A NULL BSTR is the empty string.
   ASSERT_EQ(S_OK, k->put_Kjennemerke(nullptr));
   EXPECT_EQ("", k->behaviour().plate);

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "automation/com_handle.h"
-#include "automation/com_ptr.h"
+#include "winapi/unique_any.h"
+#include "winapi/com_ptr.h"
 
 namespace tindrel::test {
 
@@ -65,7 +65,7 @@ inline bool IsEmptyValue(const VARIANT& v) {
 // IDispatch entries left out).
 inline std::vector<MemberResult> CallEveryMember(IDispatch* object) {
   std::vector<MemberResult> results;
-  com::ComPtr<ITypeInfo> info;
+  win::ComPtr<ITypeInfo> info;
   if (FAILED(object->GetTypeInfo(0, LOCALE_USER_DEFAULT, info.put()))) return results;
   TYPEATTR* attr = nullptr;
   if (FAILED(info->GetTypeAttr(&attr))) return results;
@@ -78,7 +78,7 @@ inline std::vector<MemberResult> CallEveryMember(IDispatch* object) {
     r.dispid = fd->memid;
     r.kind = fd->invkind;
     r.declared = fd->elemdescFunc.tdesc.vt;
-    com::UniqueBstr name;
+    win::UniqueBstr name;
     info->GetDocumentation(fd->memid, name.put(), nullptr, nullptr, nullptr);
     r.name = name.get() ? name.get() : L"";
     std::vector<VARTYPE> paramTypes;
@@ -87,7 +87,7 @@ inline std::vector<MemberResult> CallEveryMember(IDispatch* object) {
     if (IsInherited(r.name)) continue;
 
     // Arguments go in reverse order.
-    std::vector<com::UniqueVariant> args(paramTypes.size());
+    std::vector<win::UniqueVariant> args(paramTypes.size());
     std::vector<VARIANT> raw(paramTypes.size());
     for (size_t p = 0; p < paramTypes.size(); ++p) {
       SetEmpty(*args[p].get(), paramTypes[p]);
@@ -103,7 +103,7 @@ inline std::vector<MemberResult> CallEveryMember(IDispatch* object) {
       params.rgdispidNamedArgs = &putId;
       params.cNamedArgs = 1;
     }
-    com::UniqueVariant result;
+    win::UniqueVariant result;
     EXCEPINFO excep{};
     UINT argError = 0;
     r.hr = object->Invoke(r.dispid, IID_NULL, LOCALE_USER_DEFAULT, flags, &params,

@@ -42,16 +42,16 @@
 #include <string>
 #include <vector>
 
-#include "automation/com_handle.h"
-#include "automation/com_ptr.h"
+#include "winapi/unique_any.h"
+#include "winapi/com_ptr.h"
 
 namespace {
 
-using tindrel::com::ComPtr;
-using tindrel::com::UniqueBstr;
-using tindrel::com::UniqueHandle;
-using tindrel::com::UniqueFileHandle;
-using tindrel::com::UniqueVariant;
+using tindrel::win::ComPtr;
+using tindrel::win::UniqueBstr;
+using tindrel::win::UniqueHandle;
+using tindrel::win::UniqueFileHandle;
+using tindrel::win::UniqueVariant;
 
 constexpr UINT kStdinLine = WM_APP + 1;
 

@@ -11,10 +11,10 @@
 #include <cstdlib>
 #include <string>
 
-#include "contract/errors.h"
+#include "base/errors.h"
 #include "contract/http_transport.h"
 #include "session/service_access.h"
-#include "session/windows_platform.h"
+#include "session/win/windows_platform.h"
 
 namespace tindrel {
 namespace {

@@ -6,13 +6,12 @@
 #include <cstdlib>
 #include <stdexcept>
 
-#include "automation/com_handle.h"
+#include "winapi/unique_any.h"
 
 namespace tindrel::test {
 namespace {
 
-inline void CloseInternetHandle(HINTERNET h) { InternetCloseHandle(h); }
-using UniqueInternet = com::UniqueAny<HINTERNET, &CloseInternetHandle>;
+using UniqueInternet = win::UniqueAny<win::NullIsInvalid<HINTERNET, &::InternetCloseHandle>>;
 
 class Parser {
  public:

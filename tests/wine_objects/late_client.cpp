@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "automation/com_error.h"
+#include "com/error_info.h"
 #include "dispatch_walk.h"
 
 namespace tindrel::test {
@@ -51,7 +51,7 @@ SYSTEMTIME Time(int year, int month, int day, int hour, int minute, int second) 
 
 }  // namespace
 
-std::string Str(const std::wstring& s) { return "BSTR:" + com::Narrow(s); }
+std::string Str(const std::wstring& s) { return "BSTR:" + win::Narrow(s); }
 std::string I4(long v) { return "I4:" + std::to_string(v); }
 std::string I2(short v) { return "I2:" + std::to_string(v); }
 std::string Bool(short raw) { return "BOOL:" + std::to_string(raw); }
@@ -68,7 +68,7 @@ std::string Show(const Outcome& o) {
   if (FAILED(o.hr)) {
     char hr[16];
     std::snprintf(hr, sizeof hr, "0x%08lX", static_cast<unsigned long>(o.hr));
-    return std::string("FAILED:") + hr + " " + com::Narrow(o.description);
+    return std::string("FAILED:") + hr + " " + win::Narrow(o.description);
   }
   const VARIANT& v = *o.value.get();
   switch (v.vt) {
@@ -111,7 +111,7 @@ Late::Late(const wchar_t* progId) {
   created_ = CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch,
                               object_.put_void());
   if (FAILED(created_)) return;
-  com::ComPtr<ITypeInfo> info;
+  win::ComPtr<ITypeInfo> info;
   TYPEATTR* attr = nullptr;
   if (SUCCEEDED(object_->GetTypeInfo(0, LOCALE_USER_DEFAULT, info.put())) &&
       SUCCEEDED(info->GetTypeAttr(&attr))) {
@@ -168,7 +168,7 @@ Outcome Late::Invoke(const wchar_t* name, WORD flags, std::vector<Arg> args) {
 
 std::vector<std::wstring> Late::PropertyNames() {
   std::vector<std::wstring> names;
-  com::ComPtr<ITypeInfo> info;
+  win::ComPtr<ITypeInfo> info;
   TYPEATTR* attr = nullptr;
   if (!object_ || FAILED(object_->GetTypeInfo(0, LOCALE_USER_DEFAULT, info.put())) ||
       FAILED(info->GetTypeAttr(&attr)))
@@ -179,7 +179,7 @@ std::vector<std::wstring> Late::PropertyNames() {
     FUNCDESC* fd = nullptr;
     if (FAILED(info->GetFuncDesc(i, &fd))) continue;
     const bool get = fd->invkind == INVOKE_PROPERTYGET;
-    com::UniqueBstr name;
+    win::UniqueBstr name;
     info->GetDocumentation(fd->memid, name.put(), nullptr, nullptr, nullptr);
     info->ReleaseFuncDesc(fd);
     if (get && name && !IsInherited(name.get())) names.emplace_back(name.get());
@@ -195,7 +195,7 @@ std::map<std::wstring, std::string> Late::ReadAll() {
 
 EventConnection::EventConnection(const Late& object, REFIID events) : sink_(&events) {
   if (!object.get()) return;
-  com::ComPtr<IConnectionPointContainer> container;
+  win::ComPtr<IConnectionPointContainer> container;
   if (FAILED(object.get()->QueryInterface(IID_IConnectionPointContainer, container.put_void())))
     return;
   if (FAILED(container->FindConnectionPoint(events, point_.put()))) return;

@@ -18,8 +18,8 @@
 #include <variant>
 #include <vector>
 
-#include "automation/com_handle.h"
-#include "automation/com_ptr.h"
+#include "winapi/unique_any.h"
+#include "winapi/com_ptr.h"
 #include "test_sink.h"
 
 namespace tindrel::test {
@@ -31,7 +31,7 @@ using Arg = std::variant<std::wstring, long, short, bool>;
 // What one invocation gave.
 struct Outcome {
   HRESULT hr = E_FAIL;
-  com::UniqueVariant value;
+  win::UniqueVariant value;
   std::wstring description;  // the error information of a failure
   std::wstring source;
 };
@@ -79,7 +79,7 @@ class Late {
  private:
   Outcome Invoke(const wchar_t* name, WORD flags, std::vector<Arg> args);
 
-  com::ComPtr<IDispatch> object_;
+  win::ComPtr<IDispatch> object_;
   HRESULT created_ = E_FAIL;
   std::wstring iid_;
 };
@@ -102,7 +102,7 @@ class EventConnection {
 
  private:
   TestSink sink_;
-  com::ComPtr<IConnectionPoint> point_;
+  win::ComPtr<IConnectionPoint> point_;
   DWORD cookie_ = 0;
 };
 

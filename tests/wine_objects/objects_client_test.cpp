@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "automation/Tindrel2.h"
-#include "automation/com_error.h"
+#include "com/error_info.h"
 #include "dispatch_walk.h"
 #include "double_log.h"
 #include "late_client.h"
@@ -76,7 +76,7 @@ using Values = std::map<std::wstring, std::string>;
 // the text as description and the class's ProgID as source.
 void ExpectFailure(const Outcome& o, const std::string& text, const wchar_t* progId) {
   EXPECT_EQ(DISP_E_EXCEPTION, o.hr);
-  EXPECT_EQ(text, com::Narrow(o.description));
+  EXPECT_EQ(text, win::Narrow(o.description));
   EXPECT_EQ(std::wstring(progId), o.source);
 }
 
@@ -90,7 +90,7 @@ bool IsEmptyShown(const std::string& shown) {
 void ExpectAllEmpty(const Values& values) {
   EXPECT_FALSE(values.empty());
   for (const auto& [name, shown] : values) {
-    EXPECT_TRUE(IsEmptyShown(shown)) << com::Narrow(name) << " reads " << shown;
+    EXPECT_TRUE(IsEmptyShown(shown)) << win::Narrow(name) << " reads " << shown;
   }
 }
 
@@ -98,7 +98,7 @@ void ExpectAllEmpty(const Values& values) {
 // fractions that the client's own conversion does not reproduce exactly).
 void ExpectValues(const Values& actual, const Values& expected) {
   for (const auto& [name, want] : expected) {
-    SCOPED_TRACE(com::Narrow(name));
+    SCOPED_TRACE(win::Narrow(name));
     const auto found = actual.find(name);
     ASSERT_NE(actual.end(), found) << "not read";
     const std::string& got = found->second;
@@ -121,7 +121,7 @@ double Today() {
 template <class Body>
 void ForEach(DoubleLog& service, std::initializer_list<const wchar_t*> progIds, Body body) {
   for (const wchar_t* progId : progIds) {
-    SCOPED_TRACE(com::Narrow(progId));
+    SCOPED_TRACE(win::Narrow(progId));
     service.Reset();
     body(progId);
   }
@@ -260,7 +260,7 @@ TEST_F(Objects, ThePairSavesOnceThenEverySavingWriteSendsTheRecordAgain) {
     // The old life-cycle methods change nothing, here or at the service.
     for (const wchar_t* method : {L"SlettKontroll", L"LukkKontroll", L"InitierKontroll",
                                   L"StartKontroll"}) {
-      EXPECT_EQ(S_OK, k.Call(method).hr) << com::Narrow(method);
+      EXPECT_EQ(S_OK, k.Call(method).hr) << win::Narrow(method);
     }
     EXPECT_EQ(sent.size(), service.Requests().size());
     EXPECT_EQ(Str(L"K-2001"), Show(k.Get(L"Kontrollnr")));
@@ -755,8 +755,8 @@ TEST_F(Objects, TheHostFunctionsSucceedAndTouchNothing) {
   for (const wchar_t* method : {L"RedigerKontroll", L"SkrivKontrollseddel",
                                 L"SkrivKontrollseddelkopi", L"SkrivVerkstedseddel",
                                 L"SkrivVerkstedkopi", L"SendKontrollTilHT"}) {
-    EXPECT_EQ(S_OK, velkar.Call(method, {L"K-2001"}).hr) << com::Narrow(method);
-    EXPECT_EQ(S_OK, velkar.Call(method, {L""}).hr) << com::Narrow(method);
+    EXPECT_EQ(S_OK, velkar.Call(method, {L"K-2001"}).hr) << win::Narrow(method);
+    EXPECT_EQ(S_OK, velkar.Call(method, {L""}).hr) << win::Narrow(method);
   }
   EXPECT_EQ(S_OK, velkar.Call(L"OppdaterStatus").hr);
   ExpectValues(velkar.ReadAll(),
@@ -786,10 +786,10 @@ std::wstring KindName(INVOKEKIND kind) {
 TEST(Coverage, EveryMemberOfEveryClassWasCalled) {
   if (::testing::GTEST_FLAG(filter) != "*") GTEST_SKIP() << "only with the whole run";
   for (const wchar_t* progId : kProgIds) {
-    SCOPED_TRACE(com::Narrow(progId));
+    SCOPED_TRACE(win::Narrow(progId));
     Late object(progId);
     ASSERT_TRUE(object.Made()) << "0x" << std::hex << object.CreateResult();
-    com::ComPtr<ITypeInfo> info;
+    win::ComPtr<ITypeInfo> info;
     ASSERT_EQ(S_OK, object.get()->GetTypeInfo(0, LOCALE_USER_DEFAULT, info.put()));
     TYPEATTR* attr = nullptr;
     ASSERT_EQ(S_OK, info->GetTypeAttr(&attr));
@@ -801,7 +801,7 @@ TEST(Coverage, EveryMemberOfEveryClassWasCalled) {
       FUNCDESC* fd = nullptr;
       ASSERT_EQ(S_OK, info->GetFuncDesc(i, &fd));
       const std::pair<DISPID, INVOKEKIND> member{fd->memid, fd->invkind};
-      com::UniqueBstr name;
+      win::UniqueBstr name;
       info->GetDocumentation(fd->memid, name.put(), nullptr, nullptr, nullptr);
       info->ReleaseFuncDesc(fd);
       if (!name || IsInherited(name.get())) continue;
@@ -813,7 +813,7 @@ TEST(Coverage, EveryMemberOfEveryClassWasCalled) {
 
 std::vector<DWORD> ServerProcesses() {
   std::vector<DWORD> ids;
-  const com::UniqueFileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  const win::UniqueFileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
   if (!snapshot) return ids;
   PROCESSENTRY32W entry{};
   entry.dwSize = sizeof entry;
@@ -846,7 +846,7 @@ int main(int argc, char** argv) {
     if (arg.rfind("--double-port=", 0) == 0) {
       tindrel::test::g_doublePort = std::atoi(arg.c_str() + 14);
     } else if (arg.rfind("--ui-driver=", 0) == 0) {
-      tindrel::test::g_uiDriverPath = tindrel::com::Widen(arg.substr(12));
+      tindrel::test::g_uiDriverPath = tindrel::win::Widen(arg.substr(12));
     }
   }
   return RUN_ALL_TESTS();

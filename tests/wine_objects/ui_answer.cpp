@@ -31,10 +31,10 @@ UiDriver::UiDriver(const std::wstring& path) {
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
   HANDLE childIn = nullptr, ourOut = nullptr, ourIn = nullptr, childOut = nullptr;
   if (!CreatePipe(&childIn, &ourOut, &inherit, 0)) return;
-  com::UniqueHandle childInOwner(childIn);
+  win::UniqueHandle childInOwner(childIn);
   toDriver_.reset(ourOut);
   if (!CreatePipe(&ourIn, &childOut, &inherit, 0)) return;
-  com::UniqueHandle childOutOwner(childOut);
+  win::UniqueHandle childOutOwner(childOut);
   fromDriver_.reset(ourIn);
   // Our ends stay ours: the driver must see end-of-file when we close them.
   SetHandleInformation(toDriver_.get(), HANDLE_FLAG_INHERIT, 0);

@@ -10,7 +10,7 @@
 #include <string>
 #include <thread>
 
-#include "automation/com_handle.h"
+#include "winapi/unique_any.h"
 
 namespace tindrel::test {
 
@@ -28,9 +28,9 @@ class UiDriver {
   std::string Ask(const std::string& command);
 
  private:
-  com::UniqueHandle process_;
-  com::UniqueHandle toDriver_;
-  com::UniqueHandle fromDriver_;
+  win::UniqueHandle process_;
+  win::UniqueHandle toDriver_;
+  win::UniqueHandle fromDriver_;
   std::string pending_;
   bool ready_ = false;
 };

@@ -1,0 +1,45 @@
+#include "app/session_platform.h"
+
+#include <windows.h>
+
+#include "app/login_form.h"
+#include "app/main_form.h"
+#include "session/win/windows_platform.h"
+
+namespace tindrel {
+namespace {
+
+class WindowsSessionPlatform final : public ISessionPlatform {
+ public:
+  std::string GetMachineSalt() override { return windows::MachineSalt(); }
+  std::optional<LoginAnswer> AskForLogin() override { return ShowLoginForm(nullptr); }
+  void ShowInspectionRefused(const std::string& reason) override {
+    windows::ShowInspectionRefused(reason);
+  }
+  void AddStatusIcon() override { windows::AddStatusIcon(); }
+  void ShowStatusBalloon(const std::u16string& title, const std::u16string& text) override {
+    windows::ShowStatusBalloon(title, text);
+  }
+  void NotifyMainWindow() override {
+    if (HWND main = MainWindowHandle()) PostMessageW(main, kRefreshLoginStateMessage, 0, 0);
+  }
+  std::filesystem::path TokenCachePath() override { return windows::TokenCachePath(); }
+  std::string FormatShortDate(const CalendarDate& date) override {
+    return windows::FormatShortDate(date);
+  }
+  std::optional<CalendarDate> ParseShortDate(const std::string& text) override {
+    return windows::ParseShortDate(text);
+  }
+  const ITimeZone& TimeZone() override { return SystemTimeZone(); }
+  std::shared_ptr<ITindrel2Service> MakeServiceProxy(const std::string& address) override {
+    return CreateServiceProxy(false, address);
+  }
+};
+
+}  // namespace
+
+std::unique_ptr<ISessionPlatform> CreateWindowsSessionPlatform() {
+  return std::make_unique<WindowsSessionPlatform>();
+}
+
+}  // namespace tindrel

@@ -1,0 +1,239 @@
+// The registry entries of the automation server (see RegisterServer in
+// com_server.h).
+
+#include <windows.h>
+#include <oleauto.h>
+
+#include <string>
+#include <vector>
+
+#include "com/error_info.h"
+#include "winapi/unique_any.h"
+#include "com/server.h"
+
+namespace tindrel::com {
+namespace {
+
+std::wstring GuidText(REFGUID guid) {
+  wchar_t buf[40] = {};
+  StringFromGUID2(guid, buf, 40);
+  return buf;
+}
+
+// A new handle to the root the entries go under.
+UniqueHKey OpenRoot(RegistryScope scope) {
+  UniqueHKey root;
+  if (scope == RegistryScope::Machine) {
+    ThrowIfError(RegOpenKeyExW(HKEY_CLASSES_ROOT, nullptr, 0, KEY_ALL_ACCESS, root.put()));
+  } else {
+    ThrowIfError(RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Classes", 0, nullptr,
+                                 REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, root.put(),
+                                 nullptr));
+  }
+  return root;
+}
+
+// Creates the key `path` under `root` as needed and sets its value `name`
+// (the default value for null), stored with its terminating null.
+void SetString(HKEY root, const std::wstring& path, const wchar_t* name,
+               const std::wstring& value) {
+  UniqueHKey key;
+  ThrowIfError(RegCreateKeyExW(root, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                               KEY_SET_VALUE, nullptr, key.put(), nullptr));
+  ThrowIfError(RegSetValueExW(key.get(), name, 0, REG_SZ,
+                              reinterpret_cast<const BYTE*>(value.c_str()),
+                              static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))));
+}
+
+// The default value of `path`, or empty when the key or the value is missing.
+std::wstring GetString(HKEY root, const std::wstring& path) {
+  UniqueHKey key;
+  if (RegOpenKeyExW(root, path.c_str(), 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) {
+    return {};
+  }
+  DWORD type = 0, bytes = 0;
+  if (RegQueryValueExW(key.get(), nullptr, nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS ||
+      type != REG_SZ) {
+    return {};
+  }
+  std::wstring value(bytes / sizeof(wchar_t) + 1, L'\0');
+  bytes = static_cast<DWORD>(value.size() * sizeof(wchar_t));
+  if (RegQueryValueExW(key.get(), nullptr, nullptr, &type, reinterpret_cast<BYTE*>(value.data()),
+                       &bytes) != ERROR_SUCCESS) {
+    return {};
+  }
+  value.resize(bytes / sizeof(wchar_t));
+  while (!value.empty() && value.back() == L'\0') value.pop_back();
+  return value;
+}
+
+bool KeyExists(HKEY root, const std::wstring& path) {
+  UniqueHKey key;
+  return RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, key.put()) == ERROR_SUCCESS;
+}
+
+std::vector<std::wstring> SubkeyNames(HKEY key) {
+  std::vector<std::wstring> names;
+  for (DWORD i = 0;; ++i) {
+    wchar_t name[256];
+    DWORD length = 256;
+    const LONG rc = RegEnumKeyExW(key, i, name, &length, nullptr, nullptr, nullptr, nullptr);
+    if (rc == ERROR_NO_MORE_ITEMS) break;
+    ThrowIfError(rc);
+    names.emplace_back(name, length);
+  }
+  return names;
+}
+
+// Deletes `path` under `root` with everything below it; a missing key is
+// not an error.
+void DeleteTree(HKEY root, const std::wstring& path) {
+  {
+    UniqueHKey key;
+    const LONG rc = RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, key.put());
+    if (rc == ERROR_FILE_NOT_FOUND) return;
+    ThrowIfError(rc);
+    for (const std::wstring& sub : SubkeyNames(key.get())) DeleteTree(key.get(), sub);
+  }
+  const LONG rc = RegDeleteKeyW(root, path.c_str());
+  if (rc != ERROR_FILE_NOT_FOUND) ThrowIfError(rc);
+}
+
+std::wstring HelpString(ITypeLib& lib, REFGUID guid) {
+  ComPtr<ITypeInfo> info;
+  ThrowIfFailed(lib.GetTypeInfoOfGuid(guid, info.put()), "GetTypeInfoOfGuid");
+  UniqueBstr help;
+  ThrowIfFailed(info->GetDocumentation(MEMBERID_NIL, nullptr, help.put(), nullptr, nullptr),
+                "GetDocumentation");
+  return std::wstring(help.get() ? help.get() : L"");
+}
+
+struct LibraryIdentity {
+  GUID libid;
+  WORD major, minor;
+  LCID lcid;
+  // "TypeLib\{LIBID}" and "TypeLib\{LIBID}\1.0"
+  std::wstring key() const { return L"TypeLib\\" + GuidText(libid); }
+  std::wstring versionKey() const {
+    return key() + L"\\" + std::to_wstring(major) + L"." + std::to_wstring(minor);
+  }
+};
+
+LibraryIdentity IdentityOf(ITypeLib& lib) {
+  TLIBATTR* attr = nullptr;
+  ThrowIfFailed(lib.GetLibAttr(&attr), "GetLibAttr");
+  const LibraryIdentity id{attr->guid, attr->wMajorVerNum, attr->wMinorVerNum, attr->lcid};
+  lib.ReleaseTLibAttr(attr);
+  return id;
+}
+
+// The per-user forms of the type library calls exist from Windows Vista
+// on; without them the library is registered machine-wide.
+template <typename Fn>
+Fn OleAutFunction(const char* name) {
+  const HMODULE oleaut = GetModuleHandleW(L"oleaut32.dll");
+  if (!oleaut) return nullptr;
+  return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(oleaut, name)));
+}
+
+void RegisterLibrary(ITypeLib& lib, const std::wstring& path, RegistryScope scope) {
+  using Register = decltype(&RegisterTypeLib);
+  Register fn = &RegisterTypeLib;
+  if (scope == RegistryScope::User) {
+    if (Register forUser = OleAutFunction<Register>("RegisterTypeLibForUser")) fn = forUser;
+  }
+  std::wstring file = path;
+  ThrowIfFailed(fn(&lib, file.data(), nullptr), "RegisterTypeLib");
+}
+
+void UnregisterLibrary(const LibraryIdentity& id, RegistryScope scope) {
+  using Unregister = decltype(&UnRegisterTypeLib);
+  Unregister fn = &UnRegisterTypeLib;
+  if (scope == RegistryScope::User) {
+    if (Unregister forUser = OleAutFunction<Unregister>("UnRegisterTypeLibForUser")) fn = forUser;
+  }
+  // What it leaves behind (a library file that no longer loads makes it
+  // stop early) is removed by the caller.
+  fn(id.libid, id.major, id.minor, id.lcid, SYS_WIN32);
+}
+
+// The interfaces and dispinterfaces the library describes.
+std::vector<GUID> InterfaceIds(ITypeLib& lib) {
+  std::vector<GUID> ids;
+  const UINT count = lib.GetTypeInfoCount();
+  for (UINT i = 0; i < count; ++i) {
+    TYPEKIND kind = TKIND_MAX;
+    if (FAILED(lib.GetTypeInfoType(i, &kind))) continue;
+    if (kind != TKIND_INTERFACE && kind != TKIND_DISPATCH) continue;
+    ComPtr<ITypeInfo> info;
+    TYPEATTR* attr = nullptr;
+    if (FAILED(lib.GetTypeInfo(i, info.put())) || FAILED(info->GetTypeAttr(&attr))) continue;
+    ids.push_back(attr->guid);
+    info->ReleaseTypeAttr(attr);
+  }
+  return ids;
+}
+
+}  // namespace
+
+void RegisterServer(RegistryScope scope) {
+  const std::wstring path = ModulePath();
+  const ComPtr<ITypeLib> lib = TypeLibrary();
+  const LibraryIdentity id = IdentityOf(*lib);
+  const UniqueHKey root = OpenRoot(scope);
+  const std::wstring libid = GuidText(id.libid);
+  const std::wstring version = std::to_wstring(id.major) + L"." + std::to_wstring(id.minor);
+
+  for (const Coclass& c : Coclasses()) {
+    const std::wstring help = HelpString(*lib, c.clsid);
+    const std::wstring clsid = GuidText(c.clsid);
+    const std::wstring key = L"CLSID\\" + clsid;
+    SetString(root.get(), key, nullptr, help);
+    SetString(root.get(), key + L"\\LocalServer32", nullptr, L"\"" + path + L"\"");
+    SetString(root.get(), key + L"\\ProgID", nullptr, c.progId);
+    SetString(root.get(), key + L"\\TypeLib", nullptr, libid);
+    SetString(root.get(), key + L"\\Version", nullptr, version);
+    SetString(root.get(), c.progId, nullptr, help);
+    SetString(root.get(), std::wstring(c.progId) + L"\\CLSID", nullptr, clsid);
+  }
+
+  RegisterLibrary(*lib, path, scope);
+  // RegisterTypeLib writes the library's own locale (409) only; Wine's
+  // marshaler looks under locale 0 and, without it, fails every
+  // cross-process Advise with E_NOINTERFACE. Harmless on Windows.
+  SetString(root.get(), id.versionKey() + L"\\0\\win32", nullptr, path);
+}
+
+void UnregisterServer(RegistryScope scope) {
+  const ComPtr<ITypeLib> lib = TypeLibrary();
+  const LibraryIdentity id = IdentityOf(*lib);
+  const UniqueHKey root = OpenRoot(scope);
+  const std::wstring libid = GuidText(id.libid);
+
+  for (const Coclass& c : Coclasses()) {
+    DeleteTree(root.get(), L"CLSID\\" + GuidText(c.clsid));
+    DeleteTree(root.get(), c.progId);
+  }
+
+  // The locale-0 entry first: UnRegisterTypeLib keeps a version key that
+  // still has a locale under it.
+  DeleteTree(root.get(), id.versionKey() + L"\\0");
+  if (KeyExists(root.get(), id.versionKey())) UnregisterLibrary(id, scope);
+  for (const GUID& iid : InterfaceIds(*lib)) {
+    const std::wstring key = L"Interface\\" + GuidText(iid);
+    if (_wcsicmp(GetString(root.get(), key + L"\\TypeLib").c_str(), libid.c_str()) == 0) {
+      DeleteTree(root.get(), key);
+    }
+  }
+  DeleteTree(root.get(), id.versionKey());
+  {
+    UniqueHKey key;
+    if (RegOpenKeyExW(root.get(), id.key().c_str(), 0, KEY_READ, key.put()) == ERROR_SUCCESS &&
+        SubkeyNames(key.get()).empty()) {
+      key.reset();
+      DeleteTree(root.get(), id.key());
+    }
+  }
+}
+
+}  // namespace tindrel::com

@@ -1,0 +1,138 @@
+#include <windows.h>
+#include <oleauto.h>
+
+#include <stdexcept>
+#include <utility>
+
+#include "automation/Tindrel2.h"
+#include "com/error_info.h"
+#include "com/class_factory.h"
+#include "com/server.h"
+
+namespace tindrel::com {
+namespace {
+
+// In the order of the library.
+const Coclass kCoclasses[] = {
+    {CLSID_ORV_Kontroll, L"ORV_Kontroll", L"Tindrel2.ORV_Kontroll", IID_IORV_Kontroll,
+     &DIID_IORV_KontrollEvents, &CreateKontroll},
+    {CLSID_ORV_Kunde, L"ORV_Kunde", L"Tindrel2.ORV_Kunde", IID_IORV_Kunde, nullptr,
+     &CreateKunde},
+    {CLSID_ORV_Velkar, L"ORV_Velkar", L"Tindrel2.ORV_Velkar", IID_IORV_Velkar,
+     &DIID_IORV_VelkarEvents, &CreateVelkar},
+    {CLSID_ORV_KontrollInfo, L"ORV_KontrollInfo", L"Tindrel2.ORV_KontrollInfo",
+     IID_IORV_KontrollInfo, nullptr, &CreateKontrollInfo},
+    {CLSID_ORV_Bil, L"ORV_Bil", L"Tindrel2.ORV_Bil", IID_IORV_Bil, &DIID_IORV_BilEvents,
+     &CreateBil},
+    {CLSID_ORV_Bil2, L"ORV_Bil2", L"Tindrel2.ORV_Bil2", IID_IORV_Bil2, &DIID_IORV_Bil2Events,
+     &CreateBil2},
+    {CLSID_ORV_Kontroll2, L"ORV_Kontroll2", L"Tindrel2.ORV_Kontroll2", IID_IORV_Kontroll2,
+     &DIID_IORV_KontrollEvents, &CreateKontroll2},
+    {CLSID_ORV_Kunde2, L"ORV_Kunde2", L"Tindrel2.ORV_Kunde2", IID_IORV_Kunde2,
+     &DIID_IORV_Kunde2Events, &CreateKunde2},
+};
+static_assert(std::size(kCoclasses) == 8);
+
+// Zero: not in automation mode.
+DWORD g_quitThread = 0;
+// The registration of the class objects while there is one.
+ClassObjects* g_classObjects = nullptr;
+
+}  // namespace
+
+std::span<const Coclass> Coclasses() { return kCoclasses; }
+
+const Coclass& CoclassOf(REFCLSID clsid) {
+  for (const Coclass& c : kCoclasses) {
+    if (IsEqualCLSID(c.clsid, clsid)) return c;
+  }
+  throw std::logic_error("not a class of the Tindrel2 library");
+}
+
+std::wstring ModulePath() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (n == 0) ThrowLastError();
+    if (n < path.size()) {
+      path.resize(n);
+      return path;
+    }
+    path.resize(path.size() * 2);
+  }
+}
+
+ComPtr<ITypeLib> TypeLibrary() {
+  // Loaded on first use and kept for the life of the process; a type
+  // library does not belong to an apartment.
+  static const ComPtr<ITypeLib> library = [] {
+    ComPtr<ITypeLib> lib;
+    ThrowIfFailed(LoadTypeLibEx(ModulePath().c_str(), REGKIND_NONE, lib.put()),
+                  "LoadTypeLibEx (TYPELIB-ressursen)");
+    return lib;
+  }();
+  return library;
+}
+
+ComPtr<ITypeInfo> TypeInfoOf(REFGUID guid) {
+  ComPtr<ITypeInfo> info;
+  ThrowIfFailed(TypeLibrary()->GetTypeInfoOfGuid(guid, info.put()), "GetTypeInfoOfGuid");
+  return info;
+}
+
+ComPtr<ITypeInfo> VtableTypeInfoOf(REFIID iid) {
+  const ComPtr<ITypeInfo> dispatch = TypeInfoOf(iid);
+  HREFTYPE vtable = 0;
+  ThrowIfFailed(dispatch->GetRefTypeOfImplType(static_cast<UINT>(-1), &vtable),
+                "GetRefTypeOfImplType");
+  ComPtr<ITypeInfo> info;
+  ThrowIfFailed(dispatch->GetRefTypeInfo(vtable, info.put()), "GetRefTypeInfo");
+  return info;
+}
+
+void ServerProcessAddRef() noexcept { CoAddRefServerProcess(); }
+
+void ServerProcessRelease() noexcept {
+  if (CoReleaseServerProcess() != 0) return;
+  if (g_quitThread != 0) {
+    if (g_classObjects) g_classObjects->Revoke();
+    PostThreadMessageW(g_quitThread, WM_QUIT, 0, 0);
+  } else {
+    // COM suspended the class objects when the count reached zero; outside
+    // automation mode the running instance keeps serving new clients (a
+    // second process would stop at the single-instance mutex).
+    CoResumeClassObjects();
+  }
+}
+
+void QuitOnLastRelease(DWORD threadId) noexcept { g_quitThread = threadId; }
+
+ClassObjects::ClassObjects() {
+  size_t registered = 0;
+  try {
+    for (const Coclass& c : kCoclasses) {
+      const ComPtr<ClassFactory> factory = ComPtr<ClassFactory>::Attach(new ClassFactory(c));
+      ThrowIfFailed(CoRegisterClassObject(c.clsid, factory.get(), CLSCTX_LOCAL_SERVER,
+                                          REGCLS_MULTIPLEUSE, &cookies_[registered]),
+                    "CoRegisterClassObject");
+      ++registered;
+    }
+  } catch (...) {
+    Revoke();
+    throw;
+  }
+  g_classObjects = this;
+}
+
+ClassObjects::~ClassObjects() {
+  Revoke();
+  if (g_classObjects == this) g_classObjects = nullptr;
+}
+
+void ClassObjects::Revoke() noexcept {
+  for (DWORD& cookie : cookies_) {
+    if (cookie != 0) CoRevokeClassObject(std::exchange(cookie, 0));
+  }
+}
+
+}  // namespace tindrel::com

@@ -1,0 +1,102 @@
+#pragma once
+// The automation server of the process: its eight creatable classes, the
+// type library it serves from its own TYPELIB resource 1, the class objects
+// it registers with COM, the count of live objects that ends an automation
+// process, and its registry entries. Windows only; main thread only.
+
+#include <windows.h>
+#include <oaidl.h>
+
+#include <span>
+#include <string>
+
+#include "com/error_info.h"
+
+namespace tindrel::com {
+
+// One creatable class of the library.
+struct Coclass {
+  const CLSID& clsid;
+  const wchar_t* name;    // the coclass name, "ORV_Kontroll"
+  const wchar_t* progId;  // "Tindrel2." and the name
+  const IID& iid;         // the default (dual) interface
+  const IID* events;      // the default source dispinterface, or null
+  // A new object of the class, asked for `iid`; what a class factory's
+  // CreateInstance returns.
+  HRESULT (*create)(REFIID iid, void** out) noexcept;
+};
+
+// The eight classes, in the order of the library.
+std::span<const Coclass> Coclasses();
+// The class with `clsid`; throws std::logic_error for any other.
+const Coclass& CoclassOf(REFCLSID clsid);
+
+// The creation functions, defined beside each class.
+HRESULT CreateKontroll(REFIID iid, void** out) noexcept;
+HRESULT CreateKontroll2(REFIID iid, void** out) noexcept;
+HRESULT CreateKunde(REFIID iid, void** out) noexcept;
+HRESULT CreateKunde2(REFIID iid, void** out) noexcept;
+HRESULT CreateBil(REFIID iid, void** out) noexcept;
+HRESULT CreateBil2(REFIID iid, void** out) noexcept;
+HRESULT CreateKontrollInfo(REFIID iid, void** out) noexcept;
+HRESULT CreateVelkar(REFIID iid, void** out) noexcept;
+
+// The full path of the running program file.
+std::wstring ModulePath();
+
+// The type library embedded in the running program as TYPELIB resource 1,
+// loaded once (LoadTypeLibEx on the module path, not registered). Throws
+// ComError when the program carries none.
+ComPtr<ITypeLib> TypeLibrary();
+// The description of the type with `guid`: for a dual interface its
+// dispatch view (what IDispatch::GetTypeInfo hands out).
+ComPtr<ITypeInfo> TypeInfoOf(REFGUID guid);
+// The vtable view of the dual interface `iid` (what ITypeInfo::Invoke calls
+// through).
+ComPtr<ITypeInfo> VtableTypeInfoOf(REFIID iid);
+
+// The server process's count of live objects and class-factory locks
+// (CoAddRefServerProcess / CoReleaseServerProcess). Every object holds one
+// from construction to destruction.
+void ServerProcessAddRef() noexcept;
+void ServerProcessRelease() noexcept;
+// Automation mode: when the count drops to zero, the class objects are
+// revoked at once (a client that asks now gets a new server process rather
+// than this ending one) and WM_QUIT is posted to `threadId` (the main
+// thread, whose message loop then ends). In any other mode the last release
+// ends nothing and the class objects stay available.
+void QuitOnLastRelease(DWORD threadId) noexcept;
+
+// The class objects of all eight classes, registered with COM for the life
+// of this value (REGCLS_MULTIPLEUSE; the objects live in the calling
+// thread's apartment) and revoked when it ends. Throws ComError when a
+// registration fails, revoking the ones already made.
+class ClassObjects {
+ public:
+  ClassObjects();
+  ~ClassObjects();
+  ClassObjects(const ClassObjects&) = delete;
+  ClassObjects& operator=(const ClassObjects&) = delete;
+
+  // Revokes what is still registered.
+  void Revoke() noexcept;
+
+ private:
+  DWORD cookies_[8] = {};
+};
+
+// Where the registry entries go: HKEY_CLASSES_ROOT, or the user's
+// HKEY_CURRENT_USER\Software\Classes for the per-user switches.
+enum class RegistryScope { Machine, User };
+
+// Writes the entries of every class (CLSID key with the class's help
+// string, LocalServer32 with the quoted program path, ProgID both ways,
+// TypeLib and Version) and registers the type library from the program's
+// own resource, under locale 409 (RegisterTypeLib) and locale 0 (written
+// here: Wine's marshaler looks only there). Throws Error on failure.
+void RegisterServer(RegistryScope scope = RegistryScope::Machine);
+// Removes what RegisterServer wrote. Entries that are not there are not an
+// error. Throws Error when an existing entry cannot be removed.
+void UnregisterServer(RegistryScope scope = RegistryScope::Machine);
+
+}  // namespace tindrel::com
