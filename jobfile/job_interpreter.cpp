@@ -1,8 +1,5 @@
 #include "jobfile/job_interpreter.h"
 
-#include <fstream>
-#include <iterator>
-
 #include "base/errors.h"
 #include "base/text.h"
 
@@ -55,53 +52,99 @@ void ApplyPositionalFields(std::vector<std::string> f, Tindrel2CustomerData2& cu
   size_t chars = 0;
   ForEachCodePoint(inspection.PreviousInspectionNo(), [&](char32_t) { ++chars; });
   if (chars < kTenZeros.size()) inspection.SetPreviousInspectionNo(std::string(kTenZeros));
-  const auto number = ParseInt32(f[0]);
+  // Blanks after the number are ignored like those before it (fixed-width
+  // exports pad it).
+  std::string_view numberText = f[0];
+  while (!numberText.empty() && numberText.back() == ' ') numberText.remove_suffix(1);
+  const auto number = ParseInt32(numberText);
   customer.SetCustomerNo(number ? std::to_string(*number) : "0");
   inspection.SetCustomerNo(customer.CustomerNo());
 }
 
-// Upper case in ISO 8859-1: ASCII letters and the accented letters.
-std::string UpperLatin1(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) {
-    const auto b = static_cast<unsigned char>(c);
-    if ((b >= 'a' && b <= 'z') || (b >= 0xE0 && b <= 0xFE && b != 0xF7))
-      c = static_cast<char>(b - 0x20);
-  }
+// Upper case of the ASCII letters and the accented letters of ISO 8859-1.
+std::string UpperKey(std::string_view utf8) {
+  std::string out;
+  out.reserve(utf8.size());
+  ForEachCodePoint(utf8, [&](char32_t cp) {
+    if ((cp >= U'a' && cp <= U'z') || (cp >= 0xE0 && cp <= 0xFE && cp != 0xF7)) cp -= 0x20;
+    AppendUtf8(out, cp);
+  });
   return out;
 }
 
-void ApplyKey(std::string_view key, std::string_view latin1Value, Tindrel2CustomerData2& customer,
+// False when the key is none of the job's keys.
+bool ApplyKey(std::string_view key, std::string_view value, Tindrel2CustomerData2& customer,
               Tindrel2InspectionData2& inspection) {
-  const std::string value = Latin1ToUtf8(latin1Value);
+  const std::string v(value);
   if (key == "TYPE") {
-    if (latin1Value[0] == 'T') throw SilentAbort("Takst er ikke st\u00f8ttet");
+    if (value[0] == 'T') throw SilentAbort("Takst er ikke st\u00f8ttet");
   } else if (key == "ORG") {
-    if (latin1Value[0] == 'Y') customer.SetIsCompany(true);
+    if (value[0] == 'Y') customer.SetIsCompany(true);
   } else if (key == "KJMERKE") {
-    inspection.SetRegNo(value);
+    inspection.SetRegNo(v);
   } else if (key == "CHASSISNR") {
-    inspection.SetVIN(value);
+    inspection.SetVIN(v);
   } else if (key == "TAKSTNR") {
     // Valuation numbers are not used.
   } else if (key == "TIDLKONTNR") {
-    inspection.SetPreviousInspectionNo(value);
+    inspection.SetPreviousInspectionNo(v);
   } else if (key == "KUNDENR") {
-    inspection.SetCustomerNo(value);
-    customer.SetCustomerNo(value);
+    inspection.SetCustomerNo(v);
+    customer.SetCustomerNo(v);
   } else if (key == "FORNAVN") {
-    customer.SetFirstName(value);
+    customer.SetFirstName(v);
   } else if (key == "MELLOMNAVN") {
-    customer.SetMiddleName(value);
+    customer.SetMiddleName(v);
   } else if (key == "NAVN") {
-    customer.SetName(value);
+    customer.SetName(v);
   } else if (key == "ADRESSE") {
-    customer.SetAddress1(value);
+    customer.SetAddress1(v);
   } else if (key == "POSTNR") {
-    customer.SetZipCode(value);
+    customer.SetZipCode(v);
   } else if (key == "ORDRENO") {
-    inspection.SetOrderNo(value);
+    inspection.SetOrderNo(v);
+  } else {
+    return false;
   }
+  return true;
+}
+
+// Windows-1252's characters for bytes 0x80-0x9F; its five undefined bytes
+// keep their ISO 8859-1 meaning.
+constexpr char16_t kWindows1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+// Valid UTF-8 with at least one multi-byte sequence: plain ASCII proves
+// nothing, and 8-bit text is almost never valid UTF-8 by chance.
+bool IsMultiByteUtf8(std::string_view bytes) {
+  bool multiByte = false;
+  size_t i = 0;
+  while (i < bytes.size()) {
+    const size_t start = i;
+    const char32_t cp = DecodeUtf8(bytes, i);
+    if (cp == 0xFFFD && i - start == 1) return false;
+    multiByte |= i - start > 1;
+  }
+  return multiByte;
+}
+
+std::string PathText(const std::filesystem::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
+JobFileBytes ReadRetryingWhileLocked(const std::filesystem::path& path, IJobFileAccess& files) {
+  const auto started = files.Now();
+  JobFileBytes read = files.Read(path);
+  while (read.status == JobFileBytes::Status::kLocked &&
+         files.Now() - started < kLockedJobFilePatience) {
+    files.Wait(kLockedJobFileRetry);
+    read = files.Read(path);
+  }
+  return read;
 }
 
 }  // namespace
@@ -135,66 +178,130 @@ bool InterpretCommandLineJob(std::u16string_view text, Tindrel2CustomerData2& cu
   return true;
 }
 
-bool InterpretJobLine(std::string_view latin1Line, Tindrel2CustomerData2& customer,
-                      Tindrel2InspectionData2& inspection) {
-  const auto raw = SplitFields<char>(latin1Line, kJobLineSeparator);
+JobVerdict InterpretJobLine(std::string_view line, Tindrel2CustomerData2& customer,
+                            Tindrel2InspectionData2& inspection) {
+  const auto raw = SplitFields<char>(line, kJobLineSeparator);
   std::vector<std::string> fields;
   for (size_t i = 0; i < raw.size() && i < kPositionalFields; ++i)
-    fields.push_back(Latin1ToUtf8(StripQuotes(raw[i])));
+    fields.push_back(StripQuotes(raw[i]));
   ApplyPositionalFields(std::move(fields), customer, inspection);
-  return true;
+  if (Trim(inspection.RegNo()).empty() && Trim(inspection.VIN()).empty())
+    return {JobVerdict::Kind::kNothingToSave,
+            "b\u00e5de kjennemerke og understellsnummer mangler"};
+  return {};
 }
 
-bool InterpretJobKeyValues(const std::vector<std::string>& lines, Tindrel2CustomerData2& customer,
-                           Tindrel2InspectionData2& inspection, IJobUi& ui) {
+JobVerdict InterpretJobKeyValues(const std::vector<std::string>& lines,
+                                 Tindrel2CustomerData2& customer,
+                                 Tindrel2InspectionData2& inspection, IJobUi& ui) {
   customer.SetIsCompany(false);
+  bool recognised = false;
   for (const std::string& line : lines) {
     const size_t eq = line.find('=');
     const std::string_view whole(line);
-    const std::string key = eq == std::string::npos ? std::string()
-                                                    : UpperLatin1(Trim(whole.substr(0, eq)));
+    const std::string key =
+        eq == std::string::npos ? std::string() : UpperKey(Trim(whole.substr(0, eq)));
     const std::string_view value =
         eq == std::string::npos ? std::string_view() : Trim(whole.substr(eq + 1));
     if (key.empty() || value.empty()) continue;
-    ui.ShowJobLine(Latin1ToUtf8("Key: " + key + " ,Value: " + std::string(value)));
+    ui.ShowJobLine("Key: " + key + " ,Value: " + std::string(value));
     try {
-      ApplyKey(key, value, customer, inspection);
-    } catch (const std::exception&) {
-      return false;
+      recognised |= ApplyKey(key, value, customer, inspection);
+    } catch (const std::exception& e) {
+      return {JobVerdict::Kind::kStopped, e.what()};
     }
   }
-  return true;
+  if (!recognised)
+    return {JobVerdict::Kind::kNothingToSave,
+            "ingen linje har et kjent n\u00f8kkelord"};
+  return {};
 }
 
-std::vector<std::string> SplitJobFileText(std::string_view bytes) {
-  const size_t eof = bytes.find('\x1A');
-  if (eof != bytes.npos) bytes = bytes.substr(0, eof);
+std::string DecodeJobFileText(std::string_view bytes) {
+  const auto startsWith = [&](std::string_view mark) { return bytes.substr(0, mark.size()) == mark; };
+  if (startsWith("\xFF\xFE") || startsWith("\xFE\xFF")) {
+    const bool littleEndian = bytes[0] == '\xFF';
+    std::u16string units;
+    units.reserve(bytes.size() / 2);
+    for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
+      const auto first = static_cast<unsigned char>(bytes[i]);
+      const auto second = static_cast<unsigned char>(bytes[i + 1]);
+      units.push_back(static_cast<char16_t>(littleEndian ? second << 8 | first
+                                                         : first << 8 | second));
+    }
+    return Utf16ToUtf8(units);
+  }
+  const bool utf8Mark = startsWith("\xEF\xBB\xBF");
+  if (utf8Mark) bytes.remove_prefix(3);
+  // Ctrl-Z ends the text: what follows it does not choose the encoding.
+  bytes = bytes.substr(0, bytes.find('\x1A'));
+  std::string text;
+  text.reserve(bytes.size() + bytes.size() / 4);
+  if (utf8Mark || IsMultiByteUtf8(bytes)) {
+    ForEachCodePoint(bytes, [&](char32_t cp) { AppendUtf8(text, cp); });
+  } else {
+    for (const char c : bytes) {
+      const auto b = static_cast<unsigned char>(c);
+      AppendUtf8(text, b >= 0x80 && b <= 0x9F ? kWindows1252High[b - 0x80] : b);
+    }
+  }
+  return text;
+}
+
+std::vector<std::string> SplitJobFileText(std::string_view text) {
+  text = text.substr(0, text.find('\x1A'));
   std::vector<std::string> lines;
   size_t i = 0;
-  while (i < bytes.size()) {
-    // One piece: up to and including a line feed, at most kJobFilePieceMax.
-    size_t n = 0;
-    while (i + n < bytes.size() && n < kJobFilePieceMax && bytes[i + n] != '\n') ++n;
-    std::string_view piece = bytes.substr(i, n);
-    i += n;
-    if (i < bytes.size() && bytes[i] == '\n') ++i;
-    const size_t cr = piece.find('\r');
-    if (cr != piece.npos) piece = piece.substr(0, cr);
+  while (i < text.size()) {
+    // One piece: up to a line end, at most kJobFilePieceMax characters.
+    const size_t start = i;
+    size_t characters = 0;
+    while (i < text.size() && characters < kJobFilePieceMax && text[i] != '\n' &&
+           text[i] != '\r') {
+      DecodeUtf8(text, i);
+      ++characters;
+    }
+    const std::string_view piece = text.substr(start, i - start);
+    // A line end right after the piece belongs to it, also after a full one.
+    if (i < text.size() && text[i] == '\r') ++i;
+    if (i < text.size() && text[i] == '\n') ++i;
     if (!Trim(piece).empty()) lines.emplace_back(piece);
   }
   return lines;
 }
 
-bool ReadJobFile(const std::filesystem::path& path, Tindrel2CustomerData2& customer,
-                 Tindrel2InspectionData2& inspection, IJobUi& ui) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  in.close();
-  const std::vector<std::string> lines = SplitJobFileText(bytes);
+JobFileResult ReadJobFile(const std::filesystem::path& path, Tindrel2CustomerData2& customer,
+                          Tindrel2InspectionData2& inspection, IJobUi& ui,
+                          IJobFileAccess& files) {
+  const JobFileBytes read = ReadRetryingWhileLocked(path, files);
+  const std::string name = "\u00ab" + PathText(path) + "\u00bb";
+  switch (read.status) {
+    case JobFileBytes::Status::kRead:
+      break;
+    case JobFileBytes::Status::kMissing:
+      return {JobFileOutcome::kMissing, "Fant ikke jobbfilen " + name + "."};
+    case JobFileBytes::Status::kLocked:
+      return {JobFileOutcome::kLocked,
+              "Jobbfilen " + name + " er fortsatt i bruk av et annet program og kunne ikke leses."};
+    case JobFileBytes::Status::kFailed:
+      return {JobFileOutcome::kUnreadable,
+              "Kunne ikke lese jobbfilen " + name + ": " + read.reason + "."};
+  }
+  const std::vector<std::string> lines = SplitJobFileText(DecodeJobFileText(read.bytes));
   if (lines.empty()) throw Error("Fant ikke data i datafilen");
-  if (lines.size() == 1) return InterpretJobLine(lines[0], customer, inspection);
-  return InterpretJobKeyValues(lines, customer, inspection, ui);
+  const JobVerdict verdict = lines.size() == 1
+                                 ? InterpretJobLine(lines[0], customer, inspection)
+                                 : InterpretJobKeyValues(lines, customer, inspection, ui);
+  switch (verdict.kind) {
+    case JobVerdict::Kind::kAccepted:
+      break;
+    case JobVerdict::Kind::kNothingToSave:
+      return {JobFileOutcome::kRefused, "Jobbfilen " + name + " ble avvist: " + verdict.reason + "."};
+    case JobVerdict::Kind::kStopped:
+      return {JobFileOutcome::kAborted,
+              "Jobbfilen " + name + " ble avbrutt: " + verdict.reason + "."};
+  }
+  return {};
 }
 
 }  // namespace tindrel

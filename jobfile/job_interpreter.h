@@ -4,12 +4,14 @@
 // lines). A job fills a customer record and an inspection record through
 // their setters; it never creates, replaces or destroys them.
 
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "contract/records.h"
+#include "jobfile/job_file_access.h"
 
 namespace tindrel {
 
@@ -34,27 +36,67 @@ inline constexpr char kJobLineSeparator = ',';
 bool InterpretCommandLineJob(std::u16string_view text, Tindrel2CustomerData2& customer,
                              Tindrel2InspectionData2& inspection);
 
-// False when the file cannot be opened, or when its key=value lines were
-// refused or failed (the job must then be dropped, not saved half-filled).
-// Throws tindrel::Error "Fant ikke data i datafilen" when it has no non-blank
-// line.
-bool ReadJobFile(const std::filesystem::path& path, Tindrel2CustomerData2& customer,
-                 Tindrel2InspectionData2& inspection, IJobUi& ui);
+// How long a job file that another program still holds is tried again, and
+// how often.
+inline constexpr std::chrono::milliseconds kLockedJobFileRetry{250};
+inline constexpr std::chrono::milliseconds kLockedJobFilePatience{5000};
 
-// Job-file lines are ISO 8859-1 bytes, as read from the file.
-bool InterpretJobLine(std::string_view latin1Line, Tindrel2CustomerData2& customer,
-                      Tindrel2InspectionData2& inspection);
-bool InterpretJobKeyValues(const std::vector<std::string>& latin1Lines,
-                           Tindrel2CustomerData2& customer,
-                           Tindrel2InspectionData2& inspection, IJobUi& ui);
+enum class JobFileOutcome {
+  kRead,        // the records hold the job
+  kMissing,     // no such file
+  kLocked,      // still held by another program after kLockedJobFilePatience
+  kUnreadable,  // exists, but reading it failed otherwise
+  kRefused,     // read, but nothing in it to save (see InterpretJobLine/KeyValues)
+  kAborted,     // a key=value line stopped the job ("Takst er ikke støttet")
+};
+
+struct JobFileResult {
+  JobFileOutcome outcome = JobFileOutcome::kRead;
+  // Norwegian, UTF-8, naming the file; empty when kRead.
+  std::string message;
+  explicit operator bool() const { return outcome == JobFileOutcome::kRead; }
+};
+
+// Reads, decodes and interprets a job file. Anything but kRead means the job
+// must be dropped: the records may hold part of it and are not to be saved.
+// Throws tindrel::Error "Fant ikke data i datafilen" when the file has no
+// non-blank line.
+JobFileResult ReadJobFile(const std::filesystem::path& path, Tindrel2CustomerData2& customer,
+                          Tindrel2InspectionData2& inspection, IJobUi& ui,
+                          IJobFileAccess& files = PlatformJobFileAccess());
+
+// What an interpreter made of a job file's lines. Not accepted: the job is
+// refused (kNothingToSave) or was stopped by one of its lines (kStopped).
+struct JobVerdict {
+  enum class Kind { kAccepted, kNothingToSave, kStopped };
+  Kind kind = Kind::kAccepted;
+  std::string reason;  // Norwegian, UTF-8; empty when accepted
+  explicit operator bool() const { return kind == Kind::kAccepted; }
+};
+
+// Job-file lines are UTF-8, as DecodeJobFileText and SplitJobFileText give
+// them. A positional line with neither plate number nor VIN is refused; a
+// key=value job in which no handled line carried a recognised key is
+// refused. The records keep what was applied before the verdict.
+JobVerdict InterpretJobLine(std::string_view line, Tindrel2CustomerData2& customer,
+                            Tindrel2InspectionData2& inspection);
+JobVerdict InterpretJobKeyValues(const std::vector<std::string>& lines,
+                                 Tindrel2CustomerData2& customer,
+                                 Tindrel2InspectionData2& inspection, IJobUi& ui);
 
 // Drops one leading double quote, then cuts at the next double quote.
 std::string StripQuotes(std::string_view field);
 std::u16string StripQuotes(std::u16string_view field);
 
-// The non-blank lines of job-file text, as ReadJobFile reads them: Ctrl-Z
-// ends the text, pieces of at most kJobFilePieceMax characters, each cut at
-// its first LF and then its first CR.
-std::vector<std::string> SplitJobFileText(std::string_view bytes);
+// A job file's bytes as UTF-8 text, without its byte-order mark. A UTF-8 or
+// UTF-16 (LE or BE) mark decides; without one, text that is valid UTF-8 with
+// at least one multi-byte sequence is UTF-8, anything else ISO 8859-1 with
+// bytes 0x80-0x9F read as Windows-1252. Malformed sequences become U+FFFD.
+std::string DecodeJobFileText(std::string_view bytes);
+
+// The non-blank lines of decoded job-file text, as ReadJobFile reads them:
+// Ctrl-Z ends the text; LF, CR LF and a lone CR end a line; a line longer
+// than kJobFilePieceMax characters is cut into pieces of that many.
+std::vector<std::string> SplitJobFileText(std::string_view utf8Text);
 
 }  // namespace tindrel

@@ -49,7 +49,7 @@ class TempJobFile {
 
 bool Read(Job& j, const std::string& bytes) {
   TempJobFile f(bytes);
-  return ReadJobFile(f.path(), j.customer, j.inspection, j.ui);
+  return ReadJobFile(f.path(), j.customer, j.inspection, j.ui).outcome == JobFileOutcome::kRead;
 }
 
 // Every character of `utf8` decodes without U+FFFD.
@@ -104,9 +104,10 @@ TEST(HostileJob, LongLinesAreCutIntoPiecesNeverOverrun) {
   EXPECT_EQ(j.inspection.RegNo(), "AB1");
   EXPECT_EQ(j.ui.shown, 2u);  // the rest of the long line holds no '='
 
-  // A megabyte without a line end, and twenty thousand short lines.
+  // A megabyte without a line end (refused: no key in it), and twenty
+  // thousand short lines.
   Job one;
-  EXPECT_TRUE(Read(one, std::string(1 << 20, 'k')));
+  EXPECT_FALSE(Read(one, std::string(1 << 20, 'k')));
   EXPECT_EQ(one.ui.shown, 0u);
   EXPECT_FALSE(one.inspection.HasRegNo());
   std::string many;
@@ -118,8 +119,9 @@ TEST(HostileJob, LongLinesAreCutIntoPiecesNeverOverrun) {
 }
 
 TEST(HostileJob, OnlySeparatorsGiveEmptyFields) {
+  // Read, and refused for want of a plate number and a VIN.
   Job commas;
-  EXPECT_TRUE(Read(commas, std::string(kJobFilePieceMax, ',')));
+  EXPECT_FALSE(Read(commas, std::string(kJobFilePieceMax, ',')));
   EXPECT_EQ(commas.customer.CustomerNo(), "0");
   EXPECT_TRUE(commas.customer.HasFirstName());
   EXPECT_EQ(commas.customer.FirstName(), "");
@@ -128,7 +130,7 @@ TEST(HostileJob, OnlySeparatorsGiveEmptyFields) {
   EXPECT_FALSE(commas.inspection.HasOrderNo());
 
   Job equals;
-  EXPECT_TRUE(Read(equals, "=\n==\n = \n=\t=\n"));
+  EXPECT_FALSE(Read(equals, "=\n==\n = \n=\t=\n"));
   EXPECT_EQ(equals.ui.shown, 0u);
   EXPECT_FALSE(equals.customer.HasName());
   EXPECT_FALSE(equals.inspection.HasRegNo());
@@ -176,6 +178,24 @@ TEST(HostileJob, BrokenUtf16OnTheCommandLineBecomesReplacementCharacters) {
   InterpretCommandLineJob(text, cut.customer, cut.inspection);
   EXPECT_TRUE(CleanUtf8(cut.customer.FirstName()));
   EXPECT_EQ(cut.customer.FirstName().size(), 4u * ((kCommandLineJobMax - 4) / 2));
+}
+
+TEST(HostileJob, BrokenEncodingsBecomeReplacementCharacters) {
+  // UTF-16 with a lone surrogate and an odd last byte; a mark alone.
+  std::string bytes = "\xFF\xFE";
+  for (const char16_t u : u"1,O\xD800la,M,N,A,Z,x,AB1,V\n"s)
+    bytes += std::string{static_cast<char>(u & 0xFF), static_cast<char>(u >> 8)};
+  Job utf16;
+  EXPECT_TRUE(Read(utf16, bytes + "\x41"));
+  EXPECT_EQ(utf16.customer.FirstName(), "O\xEF\xBF\xBDla");
+  EXPECT_EQ(utf16.inspection.VIN(), "V");
+  Job mark;
+  EXPECT_THROW(Read(mark, "\xFE\xFF"), Error);
+  // A UTF-8 mark before bytes that are not UTF-8: still one clean request.
+  Job bad;
+  EXPECT_TRUE(Read(bad, "\xEF\xBB\xBF" "1,\xC3Ola\xF8,M,N,A,Z,x,AB1,V,0"));
+  EXPECT_EQ(bad.customer.FirstName(), "\xEF\xBF\xBDOla\xEF\xBF\xBD");
+  EXPECT_EQ(SentFirstName(bad.customer), bad.customer.FirstName());
 }
 
 }  // namespace

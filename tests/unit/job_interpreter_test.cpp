@@ -5,6 +5,11 @@
 #include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <thread>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 #include "base/errors.h"
 
@@ -164,7 +169,8 @@ TEST(JobLine, EmptyFieldsVanishAndLaterFieldsMoveUp) {
 
 TEST(JobLine, Latin1LettersBecomeText) {
   Job j;
-  InterpretJobLine("1,Bj\xF8rn,,\xC5s,\"Gate 1, 2\",0150,x,AB1,V,0", j.customer, j.inspection);
+  InterpretJobLine(DecodeJobFileText("1,Bj\xF8rn,,\xC5s,\"Gate 1, 2\",0150,x,AB1,V,0"), j.customer,
+                   j.inspection);
   EXPECT_EQ(j.customer.FirstName(), "Bjørn");
   EXPECT_EQ(j.customer.MiddleName(), "Ås");
   // Quotes do not protect the separator.
@@ -211,8 +217,9 @@ TEST(KeyValueJob, EveryKeyReachesItsField) {
 }
 
 TEST(KeyValueJob, LinesWithoutKeyOrValueAreSkippedSilently) {
+  // Skipped silently, and so nothing recognised: the job is refused.
   Job j;
-  EXPECT_TRUE(InterpretJobKeyValues({"no separator", "=value", "NAVN=", "NAVN= \t", " = "},
+  EXPECT_FALSE(InterpretJobKeyValues({"no separator", "=value", "NAVN=", "NAVN= \t", " = "},
                                     j.customer, j.inspection, j.ui));
   EXPECT_TRUE(j.ui.shown.empty());
   EXPECT_FALSE(j.customer.HasName());
@@ -230,9 +237,9 @@ TEST(KeyValueJob, ValuationJobIsRefusedAfterItsMessage) {
 
 TEST(JobFileText, PiecesLineEndsCtrlZAndBlankLines) {
   EXPECT_EQ(SplitJobFileText("a=1\r\n\r\n  \t\nb=2\n"), (std::vector<std::string>{"a=1", "b=2"}));
-  // Ctrl-Z ends the file; a lone CR cuts its line.
+  // Ctrl-Z ends the file; a lone CR ends its line.
   EXPECT_EQ(SplitJobFileText("a=1\nb=2\x1A" "c=3\n"), (std::vector<std::string>{"a=1", "b=2"}));
-  EXPECT_EQ(SplitJobFileText("a=1\rjunk\nb=2"), (std::vector<std::string>{"a=1", "b=2"}));
+  EXPECT_EQ(SplitJobFileText("a=1\rjunk\nb=2"), (std::vector<std::string>{"a=1", "junk", "b=2"}));
   // Lines are stored untrimmed.
   EXPECT_EQ(SplitJobFileText("  a=1  \n"), (std::vector<std::string>{"  a=1  "}));
   // Long lines are split every 1023 characters.
@@ -241,12 +248,20 @@ TEST(JobFileText, PiecesLineEndsCtrlZAndBlankLines) {
   EXPECT_EQ(lines[0].size(), 1023u);
   EXPECT_EQ(lines[2].size(), 2500u - 2046u);
   EXPECT_EQ(SplitJobFileText(std::string(1023, 'y') + "\n" + "z").size(), 2u);
+  // Counted in characters, not bytes.
+  std::string name = "NAVN=";
+  for (int i = 0; i < 2000; ++i) name += "\u00f8";
+  const auto pieces = SplitJobFileText(name);
+  ASSERT_EQ(pieces.size(), 2u);
+  EXPECT_EQ(pieces[0].size(), 5 + 2 * (1023u - 5));
 }
 
 TEST(JobFile, OneLineIsPositionalEvenInKeyValueForm) {
   Job j;
   TempFile f("\r\nKJMERKE=AB12345\r\n\r\n");
-  EXPECT_TRUE(ReadJobFile(f.path(), j.customer, j.inspection, j.ui));
+  // As a positional job it has neither plate number nor VIN.
+  EXPECT_EQ(ReadJobFile(f.path(), j.customer, j.inspection, j.ui).outcome,
+            JobFileOutcome::kRefused);
   EXPECT_EQ(j.customer.CustomerNo(), "0");
   EXPECT_FALSE(j.inspection.HasOrderNo());
   EXPECT_EQ(j.inspection.RegNo(), "");
@@ -288,6 +303,189 @@ TEST(JobFile, BlankOrMissingFiles) {
   EXPECT_THROW(ReadJobFile(empty.path(), j.customer, j.inspection, j.ui), Error);
   EXPECT_FALSE(ReadJobFile(std::filesystem::temp_directory_path() / "tindrel_no_such_job.orv",
                            j.customer, j.inspection, j.ui));
+}
+
+std::string PathText(const std::filesystem::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
+// A UTF-16 file with its byte-order mark, each unit written in the given order.
+std::string Utf16File(std::u16string_view text, bool littleEndian) {
+  std::string bytes = littleEndian ? "\xFF\xFE" : "\xFE\xFF";
+  for (const char16_t u : text) {
+    const char low = static_cast<char>(u & 0xFF), high = static_cast<char>(u >> 8);
+    bytes += littleEndian ? std::string{low, high} : std::string{high, low};
+  }
+  return bytes;
+}
+
+TEST(JobFileEncoding, EachEncodingGivesTheLettersAsWritten) {
+  constexpr std::u16string_view kLine =
+      u"42,Bj\u00f8rn,M,L\u00f8v\u00e5s,Gate 1,0150,Oslo,AB12345,VIN1,1234567890\r\n";
+  const struct {
+    const char* what;
+    std::string bytes;
+    const char* name;
+  } cases[] = {
+      {"UTF-8 with mark, key=value",
+       "\xEF\xBB\xBFKUNDENR=42\r\nFORNAVN=Bj\xC3\xB8rn\r\nNAVN=L\xC3\xB8v\xC3\xA5s\r\n"
+       "KJMERKE=AB12345\r\n",
+       "L\u00f8v\u00e5s"},
+      {"UTF-16 LE with mark, one line", Utf16File(kLine, true), "L\u00f8v\u00e5s"},
+      {"UTF-16 BE with mark, one line", Utf16File(kLine, false), "L\u00f8v\u00e5s"},
+      {"UTF-8 without mark, one line",
+       "42,Bj\xC3\xB8rn,M,L\xC3\xB8v\xC3\xA5s,Gate 1,0150,Oslo,AB12345,VIN1,1234567890\n",
+       "L\u00f8v\u00e5s"},
+      {"ISO 8859-1, one line",
+       "42,Bj\xF8rn,M,L\xF8v\xE5s,Gate 1,0150,Oslo,AB12345,VIN1,1234567890\r\n",
+       "L\u00f8v\u00e5s"},
+      {"Windows-1252 in 0x80-0x9F, an undefined byte kept",
+       "42,Bj\xF8rn,M,L\xF8v\xE5s \x96 \x80\x92\x81,Gate 1,0150,Oslo,AB12345,VIN1,1234567890\r\n",
+       "L\u00f8v\u00e5s \u2013 \u20ac\u2019\u0081"},
+      {"CR only, key=value",
+       "KUNDENR=42\rFORNAVN=Bj\xF8rn\rNAVN=L\xF8v\xE5s\rKJMERKE=AB12345\r", "L\u00f8v\u00e5s"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Job j;
+    TempFile f(c.bytes);
+    const JobFileResult r = ReadJobFile(f.path(), j.customer, j.inspection, j.ui);
+    EXPECT_EQ(r.outcome, JobFileOutcome::kRead) << r.message;
+    EXPECT_EQ(j.customer.CustomerNo(), "42");
+    EXPECT_EQ(j.inspection.CustomerNo(), "42");
+    EXPECT_EQ(j.customer.FirstName(), "Bj\u00f8rn");
+    EXPECT_EQ(j.customer.Name(), c.name);
+    EXPECT_EQ(j.inspection.RegNo(), "AB12345");
+  }
+  // Keys are upper-cased beyond ASCII too.
+  Job k;
+  TempFile f("KJMERKE=AB1\n\xC3\xA6\xC3\xB8\xC3\xA5=x\n");
+  ReadJobFile(f.path(), k.customer, k.inspection, k.ui);
+  EXPECT_EQ(k.ui.shown.back(), "Key: \u00c6\u00d8\u00c5 ,Value: x");
+}
+
+TEST(JobFile, JunkIsRefusedNamingTheFile) {
+  const struct {
+    const char* bytes;
+    JobFileOutcome outcome;
+    const char* says;
+  } cases[] = {
+      {"hello there\r\nhow are you\r\nUKJENT=1\r\n", JobFileOutcome::kRefused, "kjent n\u00f8kkelord"},
+      {"42,Ola,M,Dahl,Gate 1,0150,Oslo,\"\", ,1234567890\r\n", JobFileOutcome::kRefused,
+       "kjennemerke og understellsnummer mangler"},
+      {"42,Ola\r\n", JobFileOutcome::kRefused, "kjennemerke og understellsnummer mangler"},
+      {"KJMERKE=AB12345\nTYPE=Takst\n", JobFileOutcome::kAborted, "Takst er ikke st\u00f8ttet"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.bytes);
+    Job j;
+    TempFile f(c.bytes);
+    const JobFileResult r = ReadJobFile(f.path(), j.customer, j.inspection, j.ui);
+    EXPECT_EQ(r.outcome, c.outcome);
+    EXPECT_NE(r.message.find(PathText(f.path())), std::string::npos) << r.message;
+    EXPECT_NE(r.message.find(c.says), std::string::npos) << r.message;
+  }
+}
+
+TEST(JobLine, BlanksAroundTheCustomerNumberAreIgnored) {
+  for (const char* number : {"123 ", "  123   ", "\"123 \""}) {
+    Job j;
+    InterpretJobLine(std::string(number) + ",a,b,c,d,e,f,AB1,V,0", j.customer, j.inspection);
+    EXPECT_EQ(j.customer.CustomerNo(), "123") << number;
+  }
+  Job inside;
+  InterpretJobLine("12 3,a,b,c,d,e,f,AB1,V,0", inside.customer, inside.inspection);
+  EXPECT_EQ(inside.customer.CustomerNo(), "0");
+  Job cmd;
+  InterpretCommandLineJob(CommandLine({u"123  ", u"a", u"b", u"c", u"d", u"e", u"f", u"AB1",
+                                       u"V", u"0"}),
+                          cmd.customer, cmd.inspection);
+  EXPECT_EQ(cmd.inspection.CustomerNo(), "123");
+}
+
+// Plays back its reads, the last one for ever; its clock moves only when the
+// reader waits.
+class ScriptedFiles final : public IJobFileAccess {
+ public:
+  explicit ScriptedFiles(std::vector<JobFileBytes> script) : script_(std::move(script)) {}
+  JobFileBytes Read(const std::filesystem::path&) override {
+    return script_[std::min(reads++, script_.size() - 1)];
+  }
+  std::chrono::steady_clock::time_point Now() override { return now; }
+  void Wait(std::chrono::milliseconds interval) override { now += interval; }
+  size_t reads = 0;
+  std::chrono::steady_clock::time_point now{};
+
+ private:
+  std::vector<JobFileBytes> script_;
+};
+
+TEST(JobFileLock, AHeldFileIsTriedAgainForAFewSeconds) {
+  using Status = JobFileBytes::Status;
+  const JobFileBytes locked{Status::kLocked, "", ""};
+  const std::filesystem::path path = "C:\\jobs\\a.orv";
+  const std::string named = "\u00ab" + PathText(path) + "\u00bb";
+
+  ScriptedFiles released({locked, locked, {Status::kRead, "KJMERKE=AB1\nNAVN=x\n", ""}});
+  Job j;
+  EXPECT_EQ(ReadJobFile(path, j.customer, j.inspection, j.ui, released).outcome,
+            JobFileOutcome::kRead);
+  EXPECT_EQ(released.reads, 3u);
+  EXPECT_EQ(j.inspection.RegNo(), "AB1");
+
+  ScriptedFiles held({locked});
+  const JobFileResult r = ReadJobFile(path, j.customer, j.inspection, j.ui, held);
+  EXPECT_EQ(r.outcome, JobFileOutcome::kLocked);
+  EXPECT_NE(r.message.find(named), std::string::npos) << r.message;
+  const auto waited = held.now - std::chrono::steady_clock::time_point{};
+  EXPECT_GE(waited, kLockedJobFilePatience - kLockedJobFileRetry);
+  EXPECT_LE(waited, kLockedJobFilePatience);
+
+  // Other failures are not retried.
+  ScriptedFiles missing({{Status::kMissing, "", ""}});
+  EXPECT_EQ(ReadJobFile(path, j.customer, j.inspection, j.ui, missing).message,
+            "Fant ikke jobbfilen " + named + ".");
+  EXPECT_EQ(missing.reads, 1u);
+  ScriptedFiles denied({{Status::kFailed, "", "ingen tilgang"}});
+  const JobFileResult d = ReadJobFile(path, j.customer, j.inspection, j.ui, denied);
+  EXPECT_EQ(d.outcome, JobFileOutcome::kUnreadable);
+  EXPECT_EQ(d.message, "Kunne ikke lese jobbfilen " + named + ": ingen tilgang.");
+}
+
+// The platform's own reading: a folder is no job file; under Windows a file
+// still held for writing is read once its writer lets go.
+TEST(JobFileLock, PlatformReading) {
+  Job j;
+  EXPECT_EQ(ReadJobFile(std::filesystem::temp_directory_path(), j.customer, j.inspection, j.ui)
+                .outcome,
+            JobFileOutcome::kUnreadable);
+#ifdef _WIN32
+  class CountingFiles final : public IJobFileAccess {
+   public:
+    JobFileBytes Read(const std::filesystem::path& p) override {
+      ++reads;
+      return real.Read(p);
+    }
+    std::chrono::steady_clock::time_point Now() override { return real.Now(); }
+    void Wait(std::chrono::milliseconds interval) override { real.Wait(interval); }
+    IJobFileAccess& real = PlatformJobFileAccess();
+    size_t reads = 0;
+  } files;
+  TempFile f("KJMERKE=AB1\nNAVN=x\n");
+  const HANDLE writer = CreateFileW(f.path().c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(writer, INVALID_HANDLE_VALUE);
+  std::thread release([writer] {
+    Sleep(500);
+    CloseHandle(writer);
+  });
+  const JobFileResult r = ReadJobFile(f.path(), j.customer, j.inspection, j.ui, files);
+  release.join();
+  EXPECT_EQ(r.outcome, JobFileOutcome::kRead) << r.message;
+  EXPECT_GT(files.reads, 1u);
+  EXPECT_EQ(j.inspection.RegNo(), "AB1");
+#endif
 }
 
 TEST(StripQuotes, Rules) {
