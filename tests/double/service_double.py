@@ -19,10 +19,17 @@ Control endpoints (the SOAP endpoint is POST at any other path):
     POST /control    {"fault": MODE|null, "delay": s, "count": n|null,
                       "operations": [names]|null, "text": faultstring}
     GET  /status     current switches and counters, with the connections
-                     accepted, TLS handshakes completed and failed (and the
-                     last failure), counted since the last /reset-log
+                     accepted on either port (this one included), TLS
+                     handshakes completed and failed (and the last failure),
+                     counted since the last /reset-log
     GET  /log        the request log as a JSON array
     POST /reset-log  clears the log (memory and file) and resets the counters
+
+Each log entry names the connection that carried it ("connection", unique for
+the life of the double; "connectionRequest", 1 for the first request on it;
+"tls"), so a test can tell whether two requests shared one connection. A
+client that checks the certificate only after the handshake and then hangs up
+(WinInet does) counts as a completed handshake with no request.
 """
 
 import argparse
