@@ -8,13 +8,28 @@ into failure modes for robustness tests. Standard library only.
     python3 service_double.py --port 0 --port-file PATH --log PATH
                               [--fault MODE] [--delay SECONDS]
                               [--fault-count N] [--fault-ops Op1,Op2]
+                              [--tls-cert PEM --tls-key PEM [--http-port-file PATH]]
+
+With --tls-cert and --tls-key the port of --port speaks HTTPS (TLS 1.2 or
+1.3), and a second, plain-HTTP port with the same service, switches and log
+is opened as well (its number goes to --http-port-file): control calls made
+there do not add TLS handshakes to the counts a test reads.
 
 Control endpoints (the SOAP endpoint is POST at any other path):
     POST /control    {"fault": MODE|null, "delay": s, "count": n|null,
                       "operations": [names]|null, "text": faultstring}
-    GET  /status     current switches and counters
+    GET  /status     current switches and counters, with the connections
+                     accepted on either port (this one included), TLS
+                     handshakes completed and failed (and the last failure),
+                     counted since the last /reset-log
     GET  /log        the request log as a JSON array
     POST /reset-log  clears the log (memory and file) and resets the counters
+
+Each log entry names the connection that carried it ("connection", unique for
+the life of the double; "connectionRequest", 1 for the first request on it;
+"tls"), so a test can tell whether two requests shared one connection. A
+client that checks the certificate only after the handshake and then hangs up
+(WinInet does) counts as a completed handshake with no request.
 """
 
 import argparse
@@ -25,6 +40,7 @@ import os
 import re
 import signal
 import socket
+import ssl
 import struct
 import sys
 import threading
@@ -45,7 +61,13 @@ DISPATCHER_NS = "http://schemas.microsoft.com/net/2005/12/windowscommunicationfo
 ADDRESSING_NONE_NS = "http://schemas.microsoft.com/ws/2005/05/addressing/none"
 ACTION_BASE = "http://tempuri.org/ITindrel2Service/"
 
-FAULT_MODES = ("refuse", "reset", "slow", "http500", "http500-plain", "html", "empty", "truncate")
+# refuse and drop-after-read both read the whole request, log it and close the
+# connection in order without a byte of answer. refuse leaves the service
+# untouched; drop-after-read carries the request out first (a SaveInspection
+# creates its inspection), as a service does whose answer is lost on the way.
+FAULT_MODES = ("refuse", "reset", "slow", "http500", "http500-plain", "html", "empty", "truncate",
+               "drop-after-read")
+SILENT_FAULTS = ("refuse", "reset", "drop-after-read")
 SLOW_DEFAULT_SECONDS = 10.0
 CONTROL_PATHS = ("/control", "/status", "/log", "/reset-log")
 
@@ -929,6 +951,20 @@ class Handler(BaseHTTPRequestHandler):
     server_version = "Tindrel2ServiceDouble/1.0"
     sys_version = ""
 
+    def setup(self):
+        super().setup()
+        self.requests_seen = 0
+
+    def parse_request(self):
+        ok = super().parse_request()
+        self.requests_seen += 1
+        return ok
+
+    def connection_info(self):
+        """Which accepted connection carried this request, and the how-manieth it was there."""
+        return {"connection": self.server.connections.id_of(self.request), "tls": self.server.tls is not None,
+                "connectionRequest": self.requests_seen}
+
     def log_message(self, fmt, *args):
         if self.server.verbose:
             sys.stderr.write("%s %s\n" % (self.address_string(), fmt % args))
@@ -966,6 +1002,7 @@ class Handler(BaseHTTPRequestHandler):
         elif path == "/status":
             state = self.server.switches.state()
             state.update(self.server.service.counters(), requests=len(self.server.log.snapshot()))
+            state.update(self.server.connections.counters())
             self.send_json(200, state)
         else:
             self.send(404, "text/plain; charset=utf-8", b"POST SOAP requests here\n")
@@ -978,6 +1015,7 @@ class Handler(BaseHTTPRequestHandler):
         elif path == "/reset-log":
             cleared = self.server.log.clear()
             self.server.service.reset()
+            self.server.connections.reset()
             self.send_json(200, {"cleared": cleared})
         else:
             self.soap(path, body)
@@ -1002,7 +1040,7 @@ class Handler(BaseHTTPRequestHandler):
     def soap(self, path, body):
         exchange = Exchange(self.headers, body, path)
         fault = self.server.switches.take(exchange.operation)
-        if fault in (None, "slow", "reset", "truncate"):
+        if fault in (None, "slow", "reset", "truncate", "drop-after-read"):
             status, ctype, reply = exchange.execute(self.server.service)
         else:
             status, ctype, reply = self.fault_reply(fault)
@@ -1014,11 +1052,12 @@ class Handler(BaseHTTPRequestHandler):
             "problems": exchange.problems,
             "path": path,
             "fault": fault,
-            "status": None if fault in ("refuse", "reset") else status,
+            "status": None if fault in SILENT_FAULTS else status,
             "body": body.decode("utf-8", errors="replace"),
         }
+        entry.update(self.connection_info())
         self.server.log.add(entry)
-        if fault == "refuse":
+        if fault in ("refuse", "drop-after-read"):
             self.close_connection = True
             return
         if fault == "slow":
@@ -1059,13 +1098,95 @@ class Handler(BaseHTTPRequestHandler):
             pass
 
 
+class Connections:
+    """Numbers accepted connections and counts TLS handshakes; shared by the listeners of one double."""
+
+    def __init__(self):
+        self.lock = threading.Lock()
+        self.last_id = 0
+        self.ids = {}
+        self.reset()
+
+    def reset(self):
+        with self.lock:
+            self.accepted = self.handshakes = self.handshake_failures = 0
+            self.last_failure = None
+
+    def accept(self, sock):
+        with self.lock:
+            self.last_id += 1
+            self.accepted += 1
+            self.ids[id(sock)] = self.last_id
+            return self.last_id
+
+    def rebind(self, old, new):
+        with self.lock:
+            self.ids[id(new)] = self.ids.pop(id(old))
+
+    def forget(self, sock):
+        with self.lock:
+            self.ids.pop(id(sock), None)
+
+    def id_of(self, sock):
+        with self.lock:
+            return self.ids.get(id(sock))
+
+    def handshake(self, error=None):
+        with self.lock:
+            if error is None:
+                self.handshakes += 1
+            else:
+                self.handshake_failures += 1
+                self.last_failure = error
+
+    def counters(self):
+        with self.lock:
+            return {"connections": self.accepted, "tlsHandshakes": self.handshakes,
+                    "tlsHandshakeFailures": self.handshake_failures, "lastTlsFailure": self.last_failure}
+
+
+def tls_context(cert, key):
+    context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
+    context.minimum_version = ssl.TLSVersion.TLSv1_2
+    context.load_cert_chain(cert, key)
+    return context
+
+
 class DoubleServer(ThreadingHTTPServer):
     daemon_threads = True
 
-    def __init__(self, port, switches, log, verbose=False):
+    def __init__(self, port, switches, log, verbose=False, tls=None, service=None, connections=None):
         super().__init__(("127.0.0.1", port), Handler)
-        self.switches, self.log, self.verbose = switches, log, verbose
-        self.service = Service()
+        self.switches, self.log, self.verbose, self.tls = switches, log, verbose, tls
+        self.service = service or Service()
+        self.connections = connections or Connections()
+
+    def process_request(self, request, client_address):
+        self.connections.accept(request)
+        super().process_request(request, client_address)
+
+    def finish_request(self, request, client_address):
+        # The TLS handshake runs here, in the connection's own thread, so a
+        # client that stalls or refuses the certificate holds up no other.
+        if self.tls is not None:
+            try:
+                request.settimeout(30)
+                wrapped = self.tls.wrap_socket(request, server_side=True)
+            except (OSError, ssl.SSLError) as e:
+                self.connections.handshake(str(e))
+                self.connections.forget(request)
+                return
+            self.connections.handshake()
+            self.connections.rebind(request, wrapped)
+            wrapped.settimeout(None)
+            request = wrapped
+        try:
+            super().finish_request(request, client_address)
+        finally:
+            self.connections.forget(request)
+            if self.tls is not None:
+                # The caller shuts down the plain socket, which the TLS one took over.
+                self.shutdown_request(request)
 
     def handle_error(self, request, client_address):
         if self.verbose:
@@ -1083,6 +1204,9 @@ def main(argv=None):
                          "given without --fault it selects slow" % SLOW_DEFAULT_SECONDS)
     ap.add_argument("--fault-count", type=int, help="the fault hits only this many SOAP requests")
     ap.add_argument("--fault-ops", help="comma-separated operations the fault hits (default all)")
+    ap.add_argument("--tls-cert", help="PEM server certificate (chain): serve HTTPS on --port")
+    ap.add_argument("--tls-key", help="PEM private key of --tls-cert")
+    ap.add_argument("--http-port-file", help="with TLS: write the port of the extra plain-HTTP listener here")
     ap.add_argument("--verbose", action="store_true", help="HTTP access log to stderr")
     args = ap.parse_args(argv)
 
@@ -1092,25 +1216,43 @@ def main(argv=None):
         switches = Switches(fault, args.delay, args.fault_count, ops)
     except ValueError as e:
         ap.error(str(e))
-    server = DoubleServer(args.port, switches, RequestLog(args.log), args.verbose)
+    if bool(args.tls_cert) != bool(args.tls_key) or (args.http_port_file and not args.tls_cert):
+        ap.error("--tls-cert and --tls-key go together; --http-port-file needs them")
+    try:
+        tls = tls_context(args.tls_cert, args.tls_key) if args.tls_cert else None
+    except (OSError, ssl.SSLError) as e:
+        ap.error("cannot load the certificate or key: %s" % e)
+    server = DoubleServer(args.port, switches, RequestLog(args.log), args.verbose, tls)
     port = server.server_address[1]
+    servers = [server]
+    if tls is not None:
+        servers.append(DoubleServer(0, switches, server.log, args.verbose, None, server.service,
+                                    server.connections))
 
     stop = threading.Event()
     for sig in (signal.SIGTERM, signal.SIGINT):
         signal.signal(sig, lambda *_: stop.set())
-    thread = threading.Thread(target=server.serve_forever, kwargs={"poll_interval": 0.1}, daemon=True)
-    thread.start()
+    for each in servers:
+        threading.Thread(target=each.serve_forever, kwargs={"poll_interval": 0.1}, daemon=True).start()
+    if args.http_port_file:
+        write_port(args.http_port_file, servers[1].server_address[1])
     if args.port_file:
-        tmp = args.port_file + ".tmp"
-        with open(tmp, "w") as f:
-            f.write("%d\n" % port)
-        os.replace(tmp, args.port_file)
+        write_port(args.port_file, port)
     print(port, flush=True)
     while not stop.wait(0.5):
         pass
-    server.shutdown()
-    server.server_close()
+    for each in servers:
+        each.shutdown()
+        each.server_close()
     return 0
+
+
+def write_port(path, port):
+    """Write the port so that a reader polling for the file never sees it half written."""
+    tmp = path + ".tmp"
+    with open(tmp, "w") as f:
+        f.write("%d\n" % port)
+    os.replace(tmp, path)
 
 
 if __name__ == "__main__":

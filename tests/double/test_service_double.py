@@ -13,6 +13,7 @@ import os
 import re
 import shutil
 import signal
+import ssl
 import subprocess
 import sys
 import tempfile
@@ -25,6 +26,7 @@ import xml.etree.ElementTree as ET
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 sys.dont_write_bytecode = True
+import make_certs  # noqa: E402
 import service_double as sd  # noqa: E402
 
 CONTRACT_DIR = os.environ.get(
@@ -65,19 +67,32 @@ def members(elem):
     return out
 
 
-def start_double(tmp, *extra, log="log.jsonl"):
+def start_double(tmp, *extra, log="log.jsonl", script="service_double.py"):
     port_file = os.path.join(tmp, "port-%d" % time.monotonic_ns())
-    proc = subprocess.Popen([sys.executable, os.path.join(HERE, "service_double.py"), "--port", "0",
+    proc = subprocess.Popen([sys.executable, os.path.join(HERE, script), "--port", "0",
                              "--port-file", port_file, "--log", os.path.join(tmp, log)] + list(extra),
                             stdout=subprocess.PIPE, text=True)
     deadline = time.monotonic() + 10
     while not os.path.exists(port_file):
         if time.monotonic() > deadline or proc.poll() is not None:
             proc.kill()
-            raise RuntimeError("the double did not start")
+            raise RuntimeError("%s did not start" % script)
         time.sleep(0.02)
     with open(port_file) as f:
         return proc, int(f.read())
+
+
+def soap_request(op, inner):
+    """(body, headers) of a SOAP 1.1 request as the client sends it."""
+    element = '<%s xmlns="http://tempuri.org/">%s</%s>' % (op, inner, op)
+    return (('<s:Envelope xmlns:s="%s"><s:Body>%s</s:Body></s:Envelope>' % (sd.SOAP_NS, element)).encode(),
+            {"Content-Type": "text/xml; charset=utf-8", "SOAPAction": '"%s%s"' % (sd.ACTION_BASE, op)})
+
+
+def get_json(port, path, payload=None):
+    data = None if payload is None else json.dumps(payload).encode()
+    with urllib.request.urlopen("http://127.0.0.1:%d%s" % (port, path), data, timeout=5) as r:
+        return json.loads(r.read())
 
 
 def stop_double(proc):
@@ -102,9 +117,7 @@ class DoubleCase(unittest.TestCase):
         self.http("/reset-log", {})
 
     def http(self, path, payload=None):
-        data = None if payload is None else json.dumps(payload).encode()
-        with urllib.request.urlopen("http://127.0.0.1:%d%s" % (self.port, path), data, timeout=5) as r:
-            return json.loads(r.read())
+        return get_json(self.port, path, payload)
 
     def validate(self, xml):
         if not (XMLLINT and os.path.exists(SCHEMA)):
@@ -116,13 +129,12 @@ class DoubleCase(unittest.TestCase):
         self.assertEqual(r.returncode, 0, r.stderr + "\n" + (xml if isinstance(xml, str) else xml.decode()))
 
     def post(self, op, inner, valid=True, headers=None, body=None):
-        element = '<%s xmlns="http://tempuri.org/">%s</%s>' % (op, inner, op)
         if valid:
-            self.validate(element)
-        body = body or ('<s:Envelope xmlns:s="%s"><s:Body>%s</s:Body></s:Envelope>' % (sd.SOAP_NS, element))
-        hdrs = {"Content-Type": "text/xml; charset=utf-8", "SOAPAction": '"%s%s"' % (sd.ACTION_BASE, op)}
+            self.validate('<%s xmlns="http://tempuri.org/">%s</%s>' % (op, inner, op))
+        envelope, hdrs = soap_request(op, inner)
         hdrs.update(headers or {})
-        req = urllib.request.Request("http://127.0.0.1:%d%s" % (self.port, SVC_PATH), body.encode(), hdrs)
+        req = urllib.request.Request("http://127.0.0.1:%d%s" % (self.port, SVC_PATH),
+                                     body.encode() if body else envelope, hdrs)
         try:
             with urllib.request.urlopen(req, timeout=5) as r:
                 return r.status, r.headers.get("Content-Type"), r.read()
@@ -325,7 +337,7 @@ class SwitchesAndLog(DoubleCase):
                     status, ctype, body = self.post("Authenticate", LOGIN)
                 except (OSError, http.client.HTTPException):
                     status = ctype = body = None
-                if mode in ("refuse", "reset"):
+                if mode in sd.SILENT_FAULTS:
                     self.assertIsNone(status)
                 else:
                     expect = {"http500": (500, "text/xml"), "http500-plain": (500, "text/plain"),
@@ -376,6 +388,27 @@ class SwitchesAndLog(DoubleCase):
         self.assertEqual(self.http("/log"), [])
         self.assertEqual(os.path.getsize(os.path.join(self.tmp, "log.jsonl")), 0)
 
+    def test_drop_after_read_closes_a_kept_alive_connection_unanswered(self):
+        self.http("/control", {"fault": "drop-after-read", "count": 1, "operations": ["SaveInspection"]})
+        inspection = "<inspectionData %s><c:RegNo>EF11111</c:RegNo></inspectionData>%s" % (C, TOKEN)
+        conn = http.client.HTTPConnection("127.0.0.1", self.port, timeout=5)
+        for op, inner in (("IsTokenValid", TOKEN), ("SaveInspection", inspection)):
+            conn.request("POST", SVC_PATH, *soap_request(op, inner))
+            if op == "IsTokenValid":
+                self.assertEqual(conn.getresponse().read().count(b">true<"), 1)
+        with self.assertRaises(http.client.RemoteDisconnected):
+            conn.getresponse()
+        conn.close()
+        saved = dict(members(self.result("SaveInspection", inspection)))
+        self.assertEqual(saved["InspectionNo"], "K-2002", "the dropped save was carried out")
+        log = self.http("/log")
+        self.assertEqual([(e["operation"], e["fault"], e["status"], e["connectionRequest"]) for e in log],
+                         [("IsTokenValid", None, 200, 1), ("SaveInspection", "drop-after-read", None, 2),
+                          ("SaveInspection", None, 200, 1)])
+        self.assertEqual(log[0]["connection"], log[1]["connection"])
+        self.assertNotEqual(log[1]["connection"], log[2]["connection"])
+        self.assertIn("EF11111", log[1]["body"])
+
     def test_cli_fault_and_clean_stop(self):
         proc, port = start_double(self.tmp, "--fault", "http500-plain", "--fault-count", "1", log="cli.jsonl")
         try:
@@ -385,6 +418,105 @@ class SwitchesAndLog(DoubleCase):
         finally:
             self.assertEqual(stop_double(proc), 0)
             proc.stdout.close()
+
+
+class HttpsAndProxy(unittest.TestCase):
+    """The double over HTTPS with the made certificates, reached directly and through the proxy."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.tmp = tempfile.mkdtemp(prefix="double-tls-")
+        cls.certs = make_certs.make_certs(os.path.join(cls.tmp, "certs"))
+        http_port_file = os.path.join(cls.tmp, "http-port")
+        cls.procs = []
+        cls.port = cls.start("service_double.py", "--tls-cert", cls.certs["localhost.pem"],
+                             "--tls-key", cls.certs["server.key"], "--http-port-file", http_port_file)
+        with open(http_port_file) as f:
+            cls.http_port = int(f.read())
+        cls.proxy = {mode: cls.start("connect_proxy.py", "--mode", mode, "--schemes", "Basic,NTLM",
+                                     "--realm", "Testproxy") for mode in ("pass", "auth")}
+        cls.trusting = ssl.create_default_context(cafile=cls.certs["ca.pem"])
+
+    @classmethod
+    def start(cls, script, *args):
+        proc, port = start_double(cls.tmp, *args, script=script, log="%s-%d.jsonl" % (script, len(cls.procs)))
+        cls.procs.append(proc)
+        return port
+
+    @classmethod
+    def tearDownClass(cls):
+        for proc in cls.procs:
+            stop_double(proc)
+            proc.stdout.close()
+        shutil.rmtree(cls.tmp, ignore_errors=True)
+
+    def setUp(self):
+        get_json(self.http_port, "/reset-log", {})
+        for port in self.proxy.values():
+            get_json(port, "/reset-log", {})
+
+    def test_certificates_fail_verification_for_their_own_reason(self):
+        certs = self.certs
+        for name, reason in (("localhost.pem", None), ("otherhost.pem", "hostname mismatch"),
+                             ("expired.pem", "certificate has expired"),
+                             ("selfsigned.pem", "self-signed certificate")):
+            with self.subTest(name=name):
+                r = subprocess.run(["openssl", "verify", "-CAfile", certs["ca.pem"], "-verify_hostname",
+                                    "localhost", certs[name]], capture_output=True, text=True)
+                self.assertEqual(r.returncode != 0, reason is not None, r.stdout + r.stderr)
+                self.assertIn(reason or ": OK", r.stdout + r.stderr)
+
+    def test_https_requests_share_one_handshake_and_refusals_are_counted(self):
+        conn = http.client.HTTPSConnection("localhost", self.port, timeout=5, context=self.trusting)
+        for _ in range(2):
+            conn.request("POST", SVC_PATH, *soap_request("IsTokenValid", TOKEN))
+            self.assertIn(b">true<", conn.getresponse().read())
+        conn.close()
+        with self.assertRaises(ssl.SSLCertVerificationError):
+            http.client.HTTPSConnection("localhost", self.port, timeout=5).request("GET", "/status")
+        log = get_json(self.http_port, "/log")
+        self.assertEqual([(e["tls"], e["connectionRequest"]) for e in log], [(True, 1), (True, 2)])
+        self.assertEqual(log[0]["connection"], log[1]["connection"])
+        status = get_json(self.http_port, "/status")
+        self.assertEqual((status["tlsHandshakes"], status["tlsHandshakeFailures"]), (1, 1))
+        self.assertIn("unknown ca", status["lastTlsFailure"])
+
+    def test_proxy_passes_tunnels_and_absolute_requests(self):
+        conn = http.client.HTTPSConnection("127.0.0.1", self.proxy["pass"], timeout=5, context=self.trusting)
+        conn.set_tunnel("localhost", self.port)
+        conn.request("POST", SVC_PATH, *soap_request("IsTokenValid", TOKEN))
+        self.assertIn(b">true<", conn.getresponse().read())
+        conn.close()
+        plain = http.client.HTTPConnection("127.0.0.1", self.proxy["pass"], timeout=5)
+        plain.request("GET", "http://127.0.0.1:%d/status" % self.http_port)
+        self.assertEqual(json.loads(plain.getresponse().read())["tlsHandshakes"], 1)
+        plain.close()
+        self.assertEqual([(e["method"], e["target"], e["status"]) for e in get_json(self.proxy["pass"], "/log")],
+                         [("CONNECT", "localhost:%d" % self.port, 200),
+                          ("GET", "http://127.0.0.1:%d/status" % self.http_port, None)])
+        self.assertEqual(get_json(self.proxy["pass"], "/status")["tunnels"], 1)
+
+    def test_proxy_demanding_a_login_lets_nothing_through(self):
+        plain = http.client.HTTPConnection("127.0.0.1", self.proxy["auth"], timeout=5)
+        plain.request("POST", "http://127.0.0.1:%d%s" % (self.http_port, SVC_PATH),
+                      *soap_request("IsTokenValid", TOKEN))
+        reply = plain.getresponse()
+        reply.read()
+        self.assertEqual((reply.status, reply.headers.get_all("Proxy-Authenticate")),
+                         (407, ['Basic realm="Testproxy"', "NTLM"]))
+        plain.request("GET", "http://127.0.0.1:%d/log" % self.http_port,
+                      headers={"Proxy-Authorization": "Basic dTpw"})
+        self.assertEqual(plain.getresponse().status, 407, "the same connection answers again")
+        plain.close()
+        tunnel = http.client.HTTPSConnection("127.0.0.1", self.proxy["auth"], timeout=5, context=self.trusting)
+        tunnel.set_tunnel("localhost", self.port)
+        with self.assertRaisesRegex(OSError, "407"):
+            tunnel.request("GET", "/status")
+        tunnel.close()
+        self.assertEqual([(e["method"], e["status"], e["proxyAuthorization"])
+                          for e in get_json(self.proxy["auth"], "/log")],
+                         [("POST", 407, None), ("GET", 407, "Basic"), ("CONNECT", 407, None)])
+        self.assertEqual(get_json(self.http_port, "/log"), [])
 
 
 class TablesMatchPublishedSchema(unittest.TestCase):
