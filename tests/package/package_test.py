@@ -162,7 +162,7 @@ def main():
 
         # Upgrade over the same version while the program runs by hand.
         wait_until(lambda: not driver.exists(h.MAIN_CLASS, h.MAIN_TITLE, 200), 30)
-        program = h.Program(installed, prefix.env, work)
+        program = h.Program(exe, prefix.env, work)
         shown = driver.find(h.MAIN_CLASS, h.MAIN_TITLE)
         rc, _ = prefix.run(setup, "/S")
         checks.check("upgrade in place ends the running program",
