@@ -35,6 +35,17 @@ win::UniqueFont MakeFont(int height, int weight) {
                                 DEFAULT_PITCH | FF_DONTCARE, L"Tahoma"));
 }
 
+// Comctl32 version 6 (the manifest asks for it) draws themed buttons and
+// the elevation shield; it must be loaded before the first control is made.
+void LoadCommonControls() {
+  INITCOMMONCONTROLSEX icc{};
+  icc.dwSize = sizeof icc;
+  icc.dwICC = ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES;
+  InitCommonControlsEx(&icc);
+}
+
+// The system's DPI: the process is system-DPI-aware (manifest), so the
+// layout below, made for 96 DPI, is scaled once at construction.
 int ScreenDpi() {
   HDC screen = GetDC(nullptr);
   const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
@@ -69,14 +80,15 @@ TMainForm::SessionOwner::~SessionOwner() {
 TMainForm::TMainForm(ISessionPlatform& platform, const Tindrel2CustomerData2* jobCustomer,
                      const Tindrel2InspectionData2* jobInspection) {
   HINSTANCE instance = GetModuleHandleW(nullptr);
+  LoadCommonControls();
   RegisterWindowClass(instance, &TMainForm::WindowProc);
-  const int dpi = ScreenDpi();
-  font_ = MakeFont(-MulDiv(8, dpi, 72), FW_NORMAL);
-  boldFont_ = MakeFont(-MulDiv(16, dpi, 96), FW_BOLD);
+  dpi_ = ScreenDpi();
+  font_ = MakeFont(-MulDiv(8, dpi_, 72), FW_NORMAL);
+  boldFont_ = MakeFont(-Scaled(16), FW_BOLD);
 
   const DWORD style = WS_OVERLAPPEDWINDOW;
   const DWORD exStyle = WS_EX_CONTROLPARENT;
-  RECT r{0, 0, kClientWidth, kClientHeight};
+  RECT r{0, 0, Scaled(kClientWidth), Scaled(kClientHeight)};
   AdjustWindowRectEx(&r, style, FALSE, exStyle);
   HWND window = CreateWindowExW(exStyle, kWindowClass, kCaption, style, 0, 0, r.right - r.left,
                                 r.bottom - r.top, nullptr, nullptr, instance, this);
@@ -110,7 +122,8 @@ void TMainForm::CreateControls() {
   HINSTANCE instance = GetModuleHandleW(nullptr);
   auto control = [&](const wchar_t* cls, const wchar_t* text, int id, DWORD style, int x, int y,
                      int w, int h, HFONT font) {
-    HWND c = CreateWindowExW(0, cls, text, WS_CHILD | style, x, y, w, h, window_.get(),
+    HWND c = CreateWindowExW(0, cls, text, WS_CHILD | style, Scaled(x), Scaled(y), Scaled(w),
+                             Scaled(h), window_.get(),
                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
     if (!c) throw Error("Kunne ikke opprette hovedvinduet.");
     SendMessageW(c, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
@@ -133,6 +146,8 @@ void TMainForm::CreateControls() {
                              WS_TABSTOP | BS_PUSHBUTTON, 376, 93, 75, 25, font_.get());
   SendMessageW(registrerButton_, BCM_SETSHIELD, 0, TRUE);
 }
+
+int TMainForm::Scaled(int pixelsAt96Dpi) const { return MulDiv(pixelsAt96Dpi, dpi_, 96); }
 
 void TMainForm::Show() { ShowWindow(window_.get(), SW_SHOW); }
 

@@ -52,6 +52,8 @@ class TMainForm {
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   void CreateControls();
+  // A length of the 96-DPI layout at the system's DPI.
+  int Scaled(int pixelsAt96Dpi) const;
   void FormShow();
   void RefreshLoginState();
   void LoginButtonClick();
@@ -87,6 +89,7 @@ class TMainForm {
   HWND loginButton_ = nullptr;
   HWND registrerButton_ = nullptr;
   bool closeWhenShown_ = false;
+  int dpi_ = 96;
   SessionOwner owner_;
 };
 
