@@ -64,9 +64,15 @@ class IHttpTransport {
                          const std::string& contentType, const std::string& body) = 0;
 };
 
-// The built-in endpoint, used when an empty address is given.
+// The built-in endpoint, used when an empty address is given: the
+// production address a package is built for (the CMake cache variable
+// TINDREL_SERVICE_URL), or else a placeholder.
+#ifdef TINDREL_SERVICE_URL
+inline constexpr std::string_view kDefaultServiceAddress = TINDREL_SERVICE_URL;
+#else
 inline constexpr std::string_view kDefaultServiceAddress =
     "https://tjenester.tindrel.no/ORVNewPL/Services/Tindrel2Service.svc";
+#endif
 
 // Proxy for the service at `address` (the default when empty). Without a
 // transport the platform's own is created (WinInet on Windows). Returns null

@@ -145,23 +145,11 @@ std::string EndpointOfWsdl(std::string_view wsdl) {
   return std::string(wsdl.substr(0, q));
 }
 
-// The production address a package is built for (TINDREL_SERVICE_URL). It
-// stands for the built-in placeholder wherever that is asked for, also when
-// the placeholder came back from a token cache the session wrote.
-std::string_view BuiltInAddress() {
-#ifdef TINDREL_SERVICE_URL
-  return TINDREL_SERVICE_URL;
-#else
-  return kDefaultServiceAddress;
-#endif
-}
-
 }  // namespace
 
 std::shared_ptr<ITindrel2Service> CreateServiceProxy(bool useWsdl, std::string_view address,
                                                      std::shared_ptr<IHttpTransport> transport) {
-  std::string endpoint = address.empty() || address == kDefaultServiceAddress
-                             ? std::string(BuiltInAddress())
+  std::string endpoint = address.empty() ? std::string(kDefaultServiceAddress)
                          : useWsdl       ? EndpointOfWsdl(address)
                                          : std::string(address);
   if (!transport) transport = CreatePlatformHttpTransport();
