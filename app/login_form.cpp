@@ -77,6 +77,9 @@ class DialogTemplate {
   size_t countOffset_ = 0;
 };
 
+// Room for five wrapped lines of the reason, in dialog units.
+constexpr short kReasonHeight = 40;
+
 struct DialogState {
   std::optional<LoginAnswer> answer;
   // An error while reading the fields, carried out of the dialog procedure
@@ -151,13 +154,13 @@ INT_PTR CALLBACK LoginDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
 
 }  // namespace
 
-std::optional<LoginAnswer> ShowLoginForm(HWND owner) {
+std::optional<LoginAnswer> ShowLoginForm(HWND owner, const std::string& reason) {
   // Pixel sizes of the design (client 160 x 140) in dialog units of an
   // 8-point Tahoma, about 1.5 by 1.6 pixels each.
   DialogTemplate t(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT |
                        DS_SETFOREGROUND | DS_NOIDLEMSG,
-                   WS_EX_TOPMOST | (owner ? 0 : WS_EX_APPWINDOW), 107, 86, L"Login", 8,
-                   L"Tahoma");
+                   WS_EX_TOPMOST | (owner ? 0 : WS_EX_APPWINDOW), 107,
+                   reason.empty() ? 86 : 86 + kReasonHeight + 4, L"Login", 8, L"Tahoma");
   t.Item(0x0082, L"Brukernavn", kLoginUserNameLabelId, SS_LEFT, 11, 10, 81, 8);
   t.Item(0x0081, L"", kLoginUserNameEditId, ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, 11, 18, 81,
          13);
@@ -165,6 +168,12 @@ std::optional<LoginAnswer> ShowLoginForm(HWND owner) {
   t.Item(0x0081, L"", kLoginPasswordEditId,
          ES_AUTOHSCROLL | ES_PASSWORD | WS_BORDER | WS_TABSTOP, 11, 42, 81, 13);
   t.Item(0x0080, L"Login", kLoginButtonId, BS_DEFPUSHBUTTON | WS_TABSTOP, 41, 59, 50, 15);
+  // Why the dialog came back, below everything the user works with.
+  const std::u16string reasonText = Utf8ToUtf16(reason);
+  if (!reason.empty()) {
+    t.Item(0x0082, reinterpret_cast<const wchar_t*>(reasonText.c_str()), kLoginReasonId,
+           SS_LEFT | SS_NOPREFIX, 11, 80, 85, kReasonHeight);
+  }
 
   DialogState state;
   const INT_PTR result =

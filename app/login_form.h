@@ -17,12 +17,15 @@ inline constexpr int kLoginPasswordEditId = 1002;
 inline constexpr int kLoginUserNameLabelId = 1003;
 inline constexpr int kLoginPasswordLabelId = 1004;
 inline constexpr int kLoginButtonId = IDOK;
+inline constexpr int kLoginReasonId = 1005;
 
 // Shows a new, empty dialog modally: at (0, 0), above all other windows and
 // with the keyboard focus, also when `owner` is null and no window of the
 // program is visible. The answer when the login button closed it (password
 // read first, then user name); nullopt when the close box did. Escape does
-// nothing. Throws tindrel::Error when the dialog cannot be shown.
-std::optional<LoginAnswer> ShowLoginForm(HWND owner);
+// nothing. A non-empty `reason` (UTF-8: why the last attempt failed) is shown
+// as a line of text below the login button. Throws tindrel::Error when the
+// dialog cannot be shown.
+std::optional<LoginAnswer> ShowLoginForm(HWND owner, const std::string& reason = {});
 
 }  // namespace tindrel

@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <string>
+#include <utility>
+
 #include "app/login_form.h"
 #include "app/main_form.h"
 #include "session/win/windows_platform.h"
@@ -12,7 +15,11 @@ namespace {
 class WindowsSessionPlatform final : public ISessionPlatform {
  public:
   std::string GetMachineSalt() override { return windows::MachineSalt(); }
-  std::optional<LoginAnswer> AskForLogin() override { return ShowLoginForm(nullptr); }
+  std::optional<LoginAnswer> AskForLogin() override {
+    const std::string reason = std::exchange(loginReason_, std::string());
+    return ShowLoginForm(nullptr, reason);
+  }
+  void TellLoginReason(const std::string& reason) override { loginReason_ = reason; }
   void ShowInspectionRefused(const std::string& reason) override {
     windows::ShowInspectionRefused(reason);
   }
@@ -34,6 +41,9 @@ class WindowsSessionPlatform final : public ISessionPlatform {
   std::shared_ptr<ITindrel2Service> MakeServiceProxy(const std::string& address) override {
     return CreateServiceProxy(false, address);
   }
+
+ private:
+  std::string loginReason_;
 };
 
 }  // namespace

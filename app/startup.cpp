@@ -76,6 +76,24 @@ void TellJobNotHandled(std::u16string_view arguments) noexcept {
   });
 }
 
+// A job that was not handled: the user is told which and why.
+void TellJobDropped(const std::string& message) {
+  MessageBoxW(nullptr, Widen(message).c_str(), kApplicationTitle, MB_OK | MB_ICONWARNING);
+}
+
+// The path names a ".orv" file, in any letter case.
+bool LooksLikeJobFile(std::u16string_view path) {
+  constexpr std::u16string_view kExtension = u".orv";
+  if (path.size() < kExtension.size()) return false;
+  const std::u16string_view tail = path.substr(path.size() - kExtension.size());
+  for (size_t i = 0; i < tail.size(); ++i) {
+    char16_t c = tail[i];
+    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
+    if (c != kExtension[i]) return false;
+  }
+  return true;
+}
+
 // How long an instance that COM started waits for an ending predecessor.
 constexpr DWORD kPredecessorWaitMs = 20000;
 
@@ -133,17 +151,24 @@ void Run(StartupOptions& options, std::u16string_view arguments) {
       options.jobCustomer = std::make_unique<Tindrel2CustomerData2>();
       options.jobInspection = std::make_unique<Tindrel2InspectionData2>();
       MessageBoxJobUi ui;
-      if (!ReadJobFile(std::filesystem::path(Widen(d.jobFile)), *options.jobCustomer,
-                       *options.jobInspection, ui)) {
-        // Not opened, or refused: the job is dropped, silently, before any
-        // window or session exists.
+      const JobFileResult read = ReadJobFile(std::filesystem::path(Widen(d.jobFile)),
+                                             *options.jobCustomer, *options.jobInspection, ui);
+      if (!read) {
+        // Gone, still locked, unreadable or refused: the job is dropped
+        // before any window or session exists, and the user is told which
+        // file and why.
         options.jobCustomer.reset();
         options.jobInspection.reset();
+        TellJobDropped(read.message);
         return;
       }
       break;
     }
     case StartupCase::kInteractive:
+      // A job file that is not there: the window shows as for any unknown
+      // argument, but the user learns that the job was not handled.
+      if (LooksLikeJobFile(CleanPath(arguments)))
+        TellJobDropped(MissingJobFileMessage(std::filesystem::path(Widen(CleanPath(arguments)))));
       break;
   }
   RunMainWindow(options);

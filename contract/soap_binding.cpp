@@ -133,9 +133,9 @@ const Operation kGetCustomers{"GetCustomers", "GetCustomersResult", ResultKind::
 const Operation kGetCustomer{"GetCustomer", "GetCustomerResult", ResultKind::Record,
                              &C::kDescriptor, {}};
 const Operation kSaveCustomer{"SaveCustomer", "SaveCustomerResult", ResultKind::Record,
-                              &C::kDescriptor, {}};
+                              &C::kDescriptor, {}, true};
 const Operation kSaveInspection{"SaveInspection", "SaveInspectionResult", ResultKind::Record,
-                                &I::kDescriptor, {}};
+                                &I::kDescriptor, {}, true};
 const Operation kGetInspectionURL{"GetInspectionURL", "GetInspectionURLResult",
                                   ResultKind::String, nullptr, {}};
 const Operation kAuthenticate{"Authenticate", "AuthenticateResult", ResultKind::Record,
@@ -167,6 +167,13 @@ std::string QuotedSoapAction(const Operation& op) {
   s += op.name;
   s += '"';
   return s;
+}
+
+bool ActionChangesData(std::string_view quotedSoapAction) {
+  for (const Operation* op : kOperations) {
+    if (QuotedSoapAction(*op) == quotedSoapAction) return op->changesData;
+  }
+  return true;
 }
 
 void AppendRecordElement(std::string& out, std::string_view name, const Record* record) {

@@ -36,6 +36,10 @@ inline constexpr std::string_view kContentType = "text/xml; charset=utf-8";
 
 // The largest reply body read; a larger one is refused, not truncated.
 inline constexpr size_t kMaxReplyBytes = 16 * 1024 * 1024;
+// The most records a list reply may hold. Real answers (a workshop's
+// customers, a vehicle's approvals) stay far below; a longer list is refused
+// as unreadable rather than filling the 32-bit process with records.
+inline constexpr size_t kMaxReplyItems = 10000;
 
 std::string_view NamespaceUri(XmlNamespace ns);
 
@@ -47,6 +51,9 @@ struct Operation {
   ResultKind kind;
   const RecordType* type;          // the record, or the array's item type
   std::string_view itemElement;    // arrays: Tindrel2CustomerData
+  // The service creates or changes data: such a request must reach the
+  // service at most once per attempt (a transport may not resend it).
+  bool changesData = false;
 };
 
 // The twelve operations in interface order.
@@ -57,6 +64,9 @@ extern const Operation* const kOperations[12];
 
 // The SOAPAction header value, quoted: "http://tempuri.org/ITindrel2Service/Op".
 std::string QuotedSoapAction(const Operation& op);
+// Whether the operation named by a quoted SOAPAction changes data (unknown
+// actions count as changing, the safe side).
+bool ActionChangesData(std::string_view quotedSoapAction);
 
 // Appends a record element `name` (no prefix: it is in the namespace in scope,
 // the target namespace for a parameter) with the record's flagged fields; a

@@ -181,6 +181,8 @@ void ReplyReader::StartElement(const XmlElement& e) {
         stack_.push_back({Kind::Nil});
         return;
       }
+      if (reply_.items.size() == kMaxReplyItems)
+        Fail("listen har flere enn " + std::to_string(kMaxReplyItems) + " elementer");
       reply_.items.push_back(op_.type->create());
       Frame f{Kind::Record};
       f.record = reply_.items.back().get();

@@ -270,6 +270,10 @@ std::vector<std::string> SplitJobFileText(std::string_view text) {
   return lines;
 }
 
+std::string MissingJobFileMessage(const std::filesystem::path& path) {
+  return "Fant ikke jobbfilen \u00ab" + PathText(path) + "\u00bb.";
+}
+
 JobFileResult ReadJobFile(const std::filesystem::path& path, Tindrel2CustomerData2& customer,
                           Tindrel2InspectionData2& inspection, IJobUi& ui,
                           IJobFileAccess& files) {
@@ -279,7 +283,7 @@ JobFileResult ReadJobFile(const std::filesystem::path& path, Tindrel2CustomerDat
     case JobFileBytes::Status::kRead:
       break;
     case JobFileBytes::Status::kMissing:
-      return {JobFileOutcome::kMissing, "Fant ikke jobbfilen " + name + "."};
+      return {JobFileOutcome::kMissing, MissingJobFileMessage(path)};
     case JobFileBytes::Status::kLocked:
       return {JobFileOutcome::kLocked,
               "Jobbfilen " + name + " er fortsatt i bruk av et annet program og kunne ikke leses."};

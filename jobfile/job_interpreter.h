@@ -50,6 +50,10 @@ enum class JobFileOutcome {
   kAborted,     // a key=value line stopped the job ("Takst er ikke støttet")
 };
 
+// What the user is told when a job file is not there: "Fant ikke
+// jobbfilen «path»."
+std::string MissingJobFileMessage(const std::filesystem::path& path);
+
 struct JobFileResult {
   JobFileOutcome outcome = JobFileOutcome::kRead;
   // Norwegian, UTF-8, naming the file; empty when kRead.

@@ -122,10 +122,11 @@ std::optional<Result> TServiceAccess::Request(std::string statusText, Call call)
       ShowStatusBalloon();
       try {
         return std::optional<Result>(call(Service(), token_.get()));
-      } catch (const Error&) {
+      } catch (const Error& e) {
         // Whatever failed (a fault, a lost connection, a reply that could not
         // be read, a token the service no longer accepts), a new login is
-        // what the user can do about it.
+        // what the user can do about it; the dialog says what failed.
+        platform_.TellLoginReason(e.what());
       }
     }
     if (!PromptLogin()) return std::nullopt;

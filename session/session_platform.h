@@ -43,6 +43,11 @@ class ISessionPlatform {
   // nullopt when the dialog was closed through its close box.
   virtual std::optional<LoginAnswer> AskForLogin() = 0;
 
+  // Why the last attempt of a request failed (the error's text), told just
+  // before the login dialog is asked for again: the next AskForLogin shows
+  // it and forgets it. The default shows nothing.
+  virtual void TellLoginReason(const std::string& /*reason*/) {}
+
   // The service refused to create an inspection: an error message box
   // without owner, system-modal and topmost, caption
   // "Kunne ikke opprette kontroll!", text `reason`. Returns when it is closed.

@@ -3,9 +3,19 @@
 // Certificate checks stay as WinInet makes them (no INTERNET_FLAG_IGNORE_*
 // flag, no security option is lowered); INTERNET_FLAG_NO_UI keeps WinInet
 // from asking the user about a bad certificate, so such a connection simply
-// fails. Redirects are not followed: a POST must not be resent elsewhere,
-// least of all from https to http. Time-outs come from HttpTimeouts and are
-// set on every handle.
+// fails, and each kind of certificate fault gets its own text. TLS 1.2 is
+// asked for explicitly (and 1.3 where the system's TLS has it), so that a
+// system whose default still offers only older protocols reaches a service
+// that accepts nothing older. Redirects are not followed: a POST must not be
+// resent elsewhere, least of all from https to http. Time-outs come from
+// HttpTimeouts and are set on every handle.
+//
+// No connection is kept alive: WinInet silently sends a request again on a
+// new connection when a kept-alive one closes without an answer, and a
+// service that had already read (and carried out) a save would then carry
+// it out twice. Every request asks for "Connection: close", so each goes out
+// on a connection of its own and is sent exactly once per attempt; the
+// price is one TCP (and TLS) handshake per request.
 
 #include <windows.h>
 #include <wininet.h>
@@ -28,10 +38,20 @@ namespace {
 using InternetHandle = win::UniqueAny<win::NullIsInvalid<HINTERNET, &::InternetCloseHandle>>;
 using win::Widen;
 
-// Codes that mingw-w64's wininet.h may lack.
+// Codes and options that mingw-w64's headers may lack.
 constexpr DWORD kSecInvalidCert = 12169;
 constexpr DWORD kSecCertRevoked = 12170;
 constexpr DWORD kSecurityChannelError = 12157;
+constexpr DWORD kOptionSecureProtocols = 151;  // INTERNET_OPTION_SECURE_PROTOCOLS
+constexpr DWORD kTls12Client = 0x00000800;     // SP_PROT_TLS1_2_CLIENT
+constexpr DWORD kTls13Client = 0x00002000;     // SP_PROT_TLS1_3_CLIENT
+// The first Windows build whose TLS (SChannel) speaks TLS 1.3 (Server 2022).
+constexpr DWORD kFirstTls13Build = 20348;
+
+[[noreturn]] void ThrowCertificateError(const char* what, DWORD code) {
+  throw TransportError(std::string("Kunne ikke koble til tjenesten: sertifikatet til tjenesten ") +
+                       what + " (feil " + std::to_string(code) + ")");
+}
 
 [[noreturn]] void ThrowWinInetError(DWORD code) {
   switch (code) {
@@ -46,17 +66,24 @@ constexpr DWORD kSecurityChannelError = 12157;
       throw TransportError("Kunne ikke koble til tjenesten: forbindelsen ble brutt");
     case ERROR_HTTP_INVALID_SERVER_RESPONSE:
       throw TransportError("Kunne ikke koble til tjenesten: ugyldig HTTP-svar");
-    case ERROR_INTERNET_SEC_CERT_DATE_INVALID:
-    case ERROR_INTERNET_SEC_CERT_CN_INVALID:
     case ERROR_INTERNET_INVALID_CA:
-    case ERROR_INTERNET_SEC_CERT_ERRORS:
+      ThrowCertificateError("er ikke utstedt av en sertifiseringsinstans som maskinen stoler på",
+                            code);
+    case ERROR_INTERNET_SEC_CERT_CN_INVALID:
+      ThrowCertificateError("gjelder ikke for vertsnavnet i tjenestens adresse", code);
+    case ERROR_INTERNET_SEC_CERT_DATE_INVALID:
+      ThrowCertificateError("er utløpt eller ennå ikke gyldig", code);
+    case kSecCertRevoked:
+      ThrowCertificateError("er trukket tilbake", code);
     case ERROR_INTERNET_SEC_CERT_REV_FAILED:
     case ERROR_INTERNET_SEC_CERT_NO_REV:
+      ThrowCertificateError("kunne ikke sjekkes mot tilbaketrekkingslisten", code);
+    case ERROR_INTERNET_SEC_CERT_ERRORS:
     case kSecInvalidCert:
-    case kSecCertRevoked:
+      ThrowCertificateError("ble ikke godtatt", code);
     case kSecurityChannelError:
-      throw TransportError("Kunne ikke koble til tjenesten: sertifikatet til tjenesten ble "
-                           "ikke godtatt (feil " + std::to_string(code) + ")");
+      throw TransportError("Kunne ikke koble til tjenesten: ingen sikker forbindelse kunne "
+                           "avtales med tjenesten (feil " + std::to_string(code) + ")");
     default:
       throw TransportError("Kunne ikke koble til tjenesten: WinInet-feil " + std::to_string(code));
   }
@@ -113,6 +140,41 @@ std::string QueryHeader(HINTERNET request, DWORD what) {
   return win::Narrow(buf);
 }
 
+// The proxy of the session as the user's Internet Settings give it
+// ("host:port", or a list per scheme); empty when there is none.
+std::string ProxyName(HINTERNET session) {
+  DWORD size = 0;
+  InternetQueryOptionW(session, INTERNET_OPTION_PROXY, nullptr, &size);
+  if (size < sizeof(INTERNET_PROXY_INFO)) return {};
+  std::string buffer(size, '\0');
+  if (!InternetQueryOptionW(session, INTERNET_OPTION_PROXY, buffer.data(), &size)) return {};
+  const auto* info = reinterpret_cast<const INTERNET_PROXY_INFO*>(buffer.data());
+  if (info->dwAccessType != INTERNET_OPEN_TYPE_PROXY || !info->lpszProxy) return {};
+  return win::Narrow(reinterpret_cast<const wchar_t*>(info->lpszProxy));
+}
+
+// TLS 1.2, with 1.3 where the system's TLS speaks it. A system whose
+// WinInet does not know the option (XP, which has no TLS 1.2 at all) keeps
+// its own defaults, and a service that demands TLS 1.2 then refuses it.
+void RequestModernTls(HINTERNET session) {
+  OSVERSIONINFOW version{};
+  version.dwOSVersionInfoSize = sizeof version;
+  // The manifest declares the current systems, so the version is not
+  // shimmed down to an older one.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+  const bool known = GetVersionExW(&version) != FALSE;
+#pragma GCC diagnostic pop
+  DWORD protocols = kTls12Client;
+  if (known && version.dwMajorVersion >= 10 && version.dwBuildNumber >= kFirstTls13Build)
+    protocols |= kTls13Client;
+  if (!InternetSetOptionW(session, kOptionSecureProtocols, &protocols, sizeof protocols) &&
+      protocols != kTls12Client) {
+    protocols = kTls12Client;
+    InternetSetOptionW(session, kOptionSecureProtocols, &protocols, sizeof protocols);
+  }
+}
+
 class WinInetTransport final : public IHttpTransport {
  public:
   WinInetTransport(InternetHandle session, const HttpTimeouts& timeouts)
@@ -128,7 +190,7 @@ class WinInetTransport final : public IHttpTransport {
 
     DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE |
                   INTERNET_FLAG_PRAGMA_NOCACHE | INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_UI |
-                  INTERNET_FLAG_NO_AUTO_REDIRECT | INTERNET_FLAG_KEEP_CONNECTION;
+                  INTERNET_FLAG_NO_AUTO_REDIRECT;
     if (u.secure) flags |= INTERNET_FLAG_SECURE;
     const wchar_t* accept[] = {L"text/xml", nullptr};
     InternetHandle request(HttpOpenRequestW(connection.get(), L"POST", Widen(u.path).c_str(),
@@ -137,7 +199,7 @@ class WinInetTransport final : public IHttpTransport {
     ApplyTimeouts(request.get(), timeouts_);
 
     const std::wstring headers = L"Content-Type: " + Widen(contentType) + L"\r\nSOAPAction: " +
-                                 Widen(soapAction) + L"\r\n";
+                                 Widen(soapAction) + L"\r\nConnection: close\r\n";
     // Connect, send and the wait for the status line all happen in here.
     const Blocking send(std::min({timeouts_.connect, timeouts_.send, timeouts_.receive}));
     if (!HttpSendRequestW(request.get(), headers.c_str(), static_cast<DWORD>(headers.size()),
@@ -152,6 +214,15 @@ class WinInetTransport final : public IHttpTransport {
     // Wine gives status 0 when the connection closed before any status line.
     if (status < 100)
       throw TransportError("Kunne ikke koble til tjenesten: tjenesten lukket forbindelsen uten å svare");
+    // The proxy answered, not the service: its demand for a login is told
+    // as such. WinInet has already answered it with the user's Windows
+    // credentials where the proxy and the system allow that.
+    if (status == HTTP_STATUS_PROXY_AUTH_REQ) {
+      const std::string proxy = ProxyName(session_.get());
+      throw TransportError("Kunne ikke koble til tjenesten: proxyserveren" +
+                           (proxy.empty() ? std::string() : " " + proxy) +
+                           " krever pålogging (HTTP 407), og tjenesten ble ikke nådd");
+    }
     reply.status = static_cast<int>(status);
     reply.contentType = QueryHeader(request.get(), HTTP_QUERY_CONTENT_TYPE);
 
@@ -191,6 +262,7 @@ std::shared_ptr<IHttpTransport> CreatePlatformHttpTransport(const HttpTimeouts& 
       InternetOpenW(L"Tindrel2", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
   if (!session) return nullptr;
   ApplyTimeouts(session.get(), timeouts);
+  RequestModernTls(session.get());
   return std::make_shared<WinInetTransport>(std::move(session), timeouts);
 }
 

@@ -341,6 +341,16 @@ TEST(HostileReply, NoEntityCanBeDeclaredOrExpanded) {
   EXPECT_NE(Refusal(Vehicle("<!DOCTYPE x [<!ENTITY e \"x\">]><a:Body>&e;</a:Body>")), "");
 }
 
+TEST(HostileReply, AListLongerThanAnyRealAnswerIsRefused) {
+  // Empty items cost a few bytes each: within the size cap, a reply could
+  // otherwise become hundreds of thousands of records.
+  const std::string item = "<a:Tindrel2CustomerData></a:Tindrel2CustomerData>";
+  const std::string atLimit = Reply(soap::kGetCustomers, Repeat(item, soap::kMaxReplyItems));
+  EXPECT_EQ(soap::ReadReply(atLimit, soap::kGetCustomers).items.size(), soap::kMaxReplyItems);
+  const std::string over = Reply(soap::kGetCustomers, Repeat(item, soap::kMaxReplyItems + 1));
+  EXPECT_TRUE(Contains(Refusal(over, soap::kGetCustomers), "flere enn 10000 elementer"));
+}
+
 TEST(HostileReply, AHundredMegabyteBodyIsRefusedByTheSizeCap) {
   std::string huge = Vehicle("<a:Body>");
   huge.resize(100u * 1024 * 1024, 'x');

@@ -42,11 +42,14 @@ probe_case "quoted job file path with spaces" "$no_data" 15000 "$exe" "{q}$empty
 probe_case "unquoted job file path with spaces" "$no_data" 15000 "$exe" "$empty"
 probe_case "two quoted arguments: the first is the path" "$no_data" 15000 "$exe" \
   "{q}$empty{q} {q}annet{q}"
-probe_case "a file that does not exist: the main window, no message" "$shown" 15000 "$exe" \
-  "{q}$missing{q}"
-# The key=value file shows its line, then is refused: no window, no error.
-probe_case "a refused job file ends without a window" 'messagebox|Tindrel 2.0|Key: TYPE ,Value: Takst
-exit|0' 15000 "$exe" "{q}$takst{q}"
+probe_case "a job file that does not exist: told so, then the main window" "messagebox|Tindrel 2.0|Fant ikke jobbfilen «$missing».
+window|Tindrel 2.0
+exit|0" 15000 "$exe" "{q}$missing{q}"
+# The key=value file shows its line, then is refused: no window, the user
+# told which job was dropped.
+probe_case "a refused job file ends without a window" "messagebox|Tindrel 2.0|Key: TYPE ,Value: Takst
+messagebox|Tindrel 2.0|Jobbfilen «$takst» ble avbrutt: Takst er ikke støttet.
+exit|0" 15000 "$exe" "{q}$takst{q}"
 
 # A second instance beside one serving automation clients.
 probe_case "second instance without a job ends silently" 'exit|0' \
