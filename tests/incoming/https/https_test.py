@@ -47,8 +47,10 @@ def wait_for_file(path, proc, what):
         time.sleep(0.05)
 
 
-def get_json(url, method="GET"):
-    req = urllib.request.Request(url, data=b"" if method == "POST" else None, method=method)
+def get_json(url, method="GET", body=None):
+    data = json.dumps(body).encode() if body is not None else (b"" if method == "POST" else None)
+    req = urllib.request.Request(url, data=data, method=method,
+                                 headers={"Content-Type": "application/json"})
     with urllib.request.urlopen(req, timeout=10) as reply:
         return json.loads(reply.read().decode("utf-8"))
 
@@ -75,7 +77,11 @@ class TlsDouble:
         return get_json(self.http + "/status")
 
     def reset(self):
+        get_json(self.http + "/control", "POST", {"fault": None})
         get_json(self.http + "/reset-log", "POST")
+
+    def control(self, **switches):
+        get_json(self.http + "/control", "POST", switches)
 
     def stop(self):
         self.proc.terminate()
@@ -164,9 +170,9 @@ class HttpsTest(unittest.TestCase):
         program.kill()
         return code, elapsed
 
-    def refused_with(self, address, expected_reason):
-        """A job whose request fails: the login dialog comes back saying why;
-        closing it breaks the job off."""
+    def refused_with(self, address, expected_reason, failing_saves=2):
+        """A job whose saves fail: the login dialog comes back saying why;
+        closing it breaks each failing save off."""
         CTX.write_cache(address)
         program = h.Program(ARGS.exe, CTX.env, CTX.work,
                             [h.windows_path(os.path.join(ARGS.data, "sample-job.orv"))])
@@ -178,10 +184,11 @@ class HttpsTest(unittest.TestCase):
             self.assertIn(expected_reason, reason)
             CTX.driver.close(dialog)
             self.assertTrue(CTX.driver.gone(dialog))
-            # The second save asks again, with the same reason; broken off too.
-            dialog = CTX.driver.find(h.DIALOG, "Login")
-            self.assertIsNotNone(dialog)
-            CTX.driver.close(dialog)
+            if failing_saves == 2:
+                # The second save asks again, with the same reason; broken off too.
+                dialog = CTX.driver.find(h.DIALOG, "Login")
+                self.assertIsNotNone(dialog)
+                CTX.driver.close(dialog)
             self.assertEqual(program.wait(30), 0)
         finally:
             program.kill()
@@ -203,6 +210,14 @@ class HttpsTest(unittest.TestCase):
         self.assertEqual(CTX.good.status()["tlsHandshakes"], 6)
         print("  job wall time, median of 3: HTTPS %.0f ms, plain HTTP %.0f ms" % (
             statistics.median(https) * 1000, statistics.median(plain) * 1000))
+
+    def test_a_save_whose_answer_is_lost_reaches_the_service_once(self):
+        # The service reads and carries out the save, then closes the
+        # connection without answering: WinInet must not send it again.
+        CTX.good.reset()
+        CTX.good.control(fault="drop-after-read", count=1, operations=["SaveInspection"])
+        self.refused_with(CTX.good.plain_address, "uten å svare", failing_saves=1)
+        self.assertEqual(CTX.good.operations().count("SaveInspection"), 1)
 
     def test_each_bad_certificate_is_refused_with_its_own_text_before_anything_is_sent(self):
         cases = [("selfsigned.pem", "er ikke utstedt av en sertifiseringsinstans"),
