@@ -18,8 +18,8 @@ STALE = BIL + ".1"
 
 
 class Run:
-    def __init__(self, h, exe, loop):
-        self.h, self.exe, self.loop = h, exe, loop
+    def __init__(self, h, exe):
+        self.h, self.exe = h, exe
         self.prefix, self.work, self.env = h.start_run("registration")
         self.failed = 0
 
@@ -80,7 +80,7 @@ def main():
     sys.path.insert(0, a.harness)
     import wine_harness as h
 
-    r = Run(h, a.exe, a.loop)
+    r = Run(h, a.exe)
     client = None
     try:
         r.start("/UNREGSERVER")
