@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <cstring>
 #include <string>
 
 #include "com/server.h"
@@ -27,13 +28,85 @@ win::UniqueHKey CreateClassesKey(const std::wstring& path) {
   return key;
 }
 
+// Sets the value unless the key already holds exactly this type and data.
+void EnsureValue(HKEY key, const wchar_t* name, DWORD type, const void* data, DWORD size) {
+  DWORD oldType = 0, oldSize = 0;
+  if (RegQueryValueExW(key, name, nullptr, &oldType, nullptr, &oldSize) == ERROR_SUCCESS &&
+      oldType == type && oldSize == size) {
+    std::wstring old(size / sizeof(wchar_t) + 1, L'\0');
+    if (RegQueryValueExW(key, name, nullptr, &oldType, reinterpret_cast<BYTE*>(old.data()),
+                         &oldSize) == ERROR_SUCCESS &&
+        oldType == type && oldSize == size && std::memcmp(old.data(), data, size) == 0) {
+      return;
+    }
+  }
+  RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), size);
+}
+
 void SetString(HKEY key, const wchar_t* name, const std::wstring& value) {
-  RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                 static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+  EnsureValue(key, name, REG_SZ, value.c_str(),
+              static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
 }
 
 void SetDword(HKEY key, const wchar_t* name, DWORD value) {
-  RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+  EnsureValue(key, name, REG_DWORD, &value, sizeof value);
+}
+
+// The default value of HKEY_CLASSES_ROOT\`path`, or empty.
+std::wstring ClassesString(const std::wstring& path) {
+  win::UniqueHKey key;
+  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_QUERY_VALUE, key.put()) !=
+      ERROR_SUCCESS) {
+    return {};
+  }
+  wchar_t buf[1024] = {};
+  DWORD type = 0, size = sizeof buf - sizeof(wchar_t);
+  if (RegQueryValueExW(key.get(), nullptr, nullptr, &type, reinterpret_cast<BYTE*>(buf),
+                       &size) != ERROR_SUCCESS ||
+      type != REG_SZ) {
+    return {};
+  }
+  return buf;
+}
+
+// Deletes `path` under `parent` with everything below it (Windows XP has no
+// RegDeleteTree); a missing key is not an error.
+void DeleteTree(HKEY parent, const std::wstring& path) {
+  {
+    win::UniqueHKey key;
+    const LONG rc = RegOpenKeyExW(parent, path.c_str(), 0, KEY_READ, key.put());
+    if (rc == ERROR_FILE_NOT_FOUND) return;
+    if (rc != ERROR_SUCCESS) throw win::Win32Error(static_cast<DWORD>(rc));
+    wchar_t name[256];
+    for (;;) {
+      DWORD length = 256;
+      if (RegEnumKeyExW(key.get(), 0, name, &length, nullptr, nullptr, nullptr, nullptr) !=
+          ERROR_SUCCESS) {
+        break;
+      }
+      DeleteTree(key.get(), name);
+    }
+  }
+  const LONG rc = RegDeleteKeyW(parent, path.c_str());
+  if (rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND) {
+    throw win::Win32Error(static_cast<DWORD>(rc));
+  }
+}
+
+std::wstring ProgramPath() {
+  wchar_t program[MAX_PATH] = {};
+  const DWORD n = GetModuleFileNameW(nullptr, program, MAX_PATH);
+  if (n == 0 || n == MAX_PATH) return {};
+  return program;
+}
+
+std::wstring OpenCommand(const std::wstring& program) {
+  return L"\"" + program + L"\" \"%1\"";
+}
+
+const std::wstring& CommandKey() {
+  static const std::wstring key = std::wstring(kDocumentProgId) + L"\\shell\\open\\command";
+  return key;
 }
 
 }  // namespace
@@ -69,12 +142,8 @@ bool IsAdministrator() {
 
 void RegisterFileAssociation() noexcept {
   try {
-    wchar_t program[MAX_PATH] = {};
-    const DWORD n = GetModuleFileNameW(nullptr, program, MAX_PATH);
-    if (n == 0 || n == MAX_PATH) return;
-    const std::wstring command = L"\"" + std::wstring(program) + L"\" \"%1\"";
-    const std::wstring commandKey = std::wstring(kDocumentProgId) + L"\\shell\\open\\command";
-
+    const std::wstring program = ProgramPath();
+    if (program.empty()) return;
     if (win::UniqueHKey key = CreateClassesKey(L".orv")) {
       SetString(key.get(), nullptr, kDocumentProgId);
     }
@@ -82,12 +151,24 @@ void RegisterFileAssociation() noexcept {
       SetDword(key.get(), L"BrowserFlags", 8);      // open downloads outside the browser
       SetDword(key.get(), L"EditFlags", 0x10000);  // safe to open
     }
-    if (win::UniqueHKey key = CreateClassesKey(commandKey)) {
-      SetString(key.get(), nullptr, command);
+    if (win::UniqueHKey key = CreateClassesKey(CommandKey())) {
+      SetString(key.get(), nullptr, OpenCommand(program));
     }
   } catch (...) {
     // Only the strings can throw (no memory): the association stays unwritten.
   }
+}
+
+void UnregisterFileAssociation() {
+  const std::wstring program = ProgramPath();
+  if (program.empty() ||
+      _wcsicmp(ClassesString(CommandKey()).c_str(), OpenCommand(program).c_str()) != 0) {
+    return;
+  }
+  if (_wcsicmp(ClassesString(L".orv").c_str(), kDocumentProgId) == 0) {
+    DeleteTree(HKEY_CLASSES_ROOT, L".orv");
+  }
+  DeleteTree(HKEY_CLASSES_ROOT, kDocumentProgId);
 }
 
 void RegisterAutomationServer() { com::RegisterServer(com::RegistryScope::Machine); }
@@ -96,7 +177,8 @@ void UnregisterAutomationServer() { com::UnregisterServer(com::RegistryScope::Ma
 
 void RegistrationProcedure(HWND owner) {
   if (IsElevated()) {
-    UnregisterAutomationServer();
+    // Repairs in place what differs; a client activating meanwhile never
+    // finds the classes missing.
     RegisterAutomationServer();
     return;
   }
@@ -104,9 +186,8 @@ void RegistrationProcedure(HWND owner) {
     RegisterAutomationServer();
     return;
   }
-  wchar_t program[MAX_PATH] = {};
-  const DWORD n = GetModuleFileNameW(nullptr, program, MAX_PATH);
-  if (n == 0 || n == MAX_PATH) return;
+  const std::wstring program = ProgramPath();
+  if (program.empty()) return;
 
   // The elevated copy refreshes the registration at its start-up, then ends
   // at the single-instance mutex this process holds.
@@ -115,7 +196,7 @@ void RegistrationProcedure(HWND owner) {
   info.fMask = SEE_MASK_NOCLOSEPROCESS;
   info.hwnd = owner;
   info.lpVerb = L"runas";
-  info.lpFile = program;
+  info.lpFile = program.c_str();
   info.lpParameters = L"/REGSERVER";
   info.nShow = SW_SHOWNORMAL;
   if (ShellExecuteExW(&info)) {

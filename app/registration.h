@@ -20,16 +20,23 @@ bool IsAdministrator();
 // Writes ".orv" -> "TindrelORV.Document", its BrowserFlags (8) and
 // EditFlags (0x10000), and its open command: the program path and %1, each
 // in double quotes. A key that cannot be created is skipped with its values;
-// never fails towards the caller.
+// a value already holding exactly its data is not written again. Never fails
+// towards the caller.
 void RegisterFileAssociation() noexcept;
+
+// Removes "TindrelORV.Document" with everything below it, and ".orv" when
+// it names that ProgID, but only while the open command names this program
+// (another copy's or another program's association stays). Throws
+// win::Win32Error when an existing key cannot be removed.
+void UnregisterFileAssociation();
 
 // The automation server's classes and type library (com_server.h), for
 // the running program. Throw tindrel::Error on failure.
 void RegisterAutomationServer();
 void UnregisterAutomationServer();
 
-// Behind the main window's "Registrer" button: elevated, unregister and
-// register again; an administrator without elevation, register; anyone
+// Behind the main window's "Registrer" button: elevated, register again
+// (which repairs in place what differs); an administrator without elevation, register; anyone
 // else, start this program elevated ("runas") with "/REGSERVER" and wait
 // until it has ended. A declined elevation prompt shows nothing; another
 // failure to start shows "Registrering feilet: <error number>" owned by

@@ -46,13 +46,17 @@ void ShowingErrors(Body&& body) noexcept {
   }
 }
 
-// An elevated start refreshes the registration, before the mutex is taken.
-// An unexpected failure of the elevation test itself is shown like a failed
-// registration, and start-up goes on.
-void RefreshRegistrationIfElevated() noexcept {
-  ShowingErrors([] {
+// An elevated start refreshes the registration, before the mutex is taken:
+// in place, writing only what differs (a current registration is left
+// untouched, and clients never find the classes missing meanwhile). A start
+// with /UNREGSERVER skips it: registering just to unregister again gains
+// nothing. An unexpected failure of the elevation test itself is shown like
+// a failed registration, and start-up goes on.
+void RefreshRegistrationIfElevated(std::u16string_view arguments) noexcept {
+  ShowingErrors([&] {
+    const ServerSwitches switches = ParseServerSwitches(arguments);
+    if (switches.mode == ServerMode::kUnregister && !switches.perUser) return;
     if (!IsElevated()) return;
-    UnregisterAutomationServer();
     RegisterAutomationServer();
     RegisterFileAssociation();
   });
@@ -128,6 +132,9 @@ void Run(StartupOptions& options, std::u16string_view arguments) {
   }
   if (switches.mode == ServerMode::kUnregister) {
     com::UnregisterServer(scope);
+    // The machine-wide association goes with the classes, while it still
+    // opens this program.
+    if (scope == com::RegistryScope::Machine) UnregisterFileAssociation();
     return;
   }
   if (switches.mode == ServerMode::kAutomation) com::QuitOnLastRelease(GetCurrentThreadId());
@@ -183,7 +190,7 @@ int RunStartup(HINSTANCE instance, std::u16string_view commandLine) noexcept {
     StartupOptions options;  // no job records yet
     options.instance = instance;
 
-    RefreshRegistrationIfElevated();
+    RefreshRegistrationIfElevated(arguments);
 
     // Held for the life of the process; the system releases it at exit.
     const win::UniqueHandle mutex(CreateMutexW(nullptr, TRUE, L"mxTindrel2"));

@@ -4,6 +4,9 @@
 #include <windows.h>
 #include <oleauto.h>
 
+#include <cwchar>
+#include <initializer_list>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -45,26 +48,40 @@ void SetString(HKEY root, const std::wstring& path, const wchar_t* name,
                               static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))));
 }
 
-// The default value of `path`, or empty when the key or the value is missing.
-std::wstring GetString(HKEY root, const std::wstring& path) {
+// The string value `name` (the default value for null) of `path`, or
+// nothing when the key or the value is missing or holds another type.
+std::optional<std::wstring> ReadString(HKEY root, const std::wstring& path,
+                                       const wchar_t* name = nullptr) {
   UniqueHKey key;
   if (RegOpenKeyExW(root, path.c_str(), 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) {
-    return {};
+    return std::nullopt;
   }
   DWORD type = 0, bytes = 0;
-  if (RegQueryValueExW(key.get(), nullptr, nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS ||
+  if (RegQueryValueExW(key.get(), name, nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS ||
       type != REG_SZ) {
-    return {};
+    return std::nullopt;
   }
   std::wstring value(bytes / sizeof(wchar_t) + 1, L'\0');
   bytes = static_cast<DWORD>(value.size() * sizeof(wchar_t));
-  if (RegQueryValueExW(key.get(), nullptr, nullptr, &type, reinterpret_cast<BYTE*>(value.data()),
+  if (RegQueryValueExW(key.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(value.data()),
                        &bytes) != ERROR_SUCCESS) {
-    return {};
+    return std::nullopt;
   }
   value.resize(bytes / sizeof(wchar_t));
   while (!value.empty() && value.back() == L'\0') value.pop_back();
   return value;
+}
+
+// The default value of `path`, or empty when the key or the value is missing.
+std::wstring GetString(HKEY root, const std::wstring& path) {
+  return ReadString(root, path).value_or(std::wstring());
+}
+
+// SetString, skipped when the registry already holds exactly `value`: a
+// refresh of a current registration writes nothing.
+void EnsureString(HKEY root, const std::wstring& path, const wchar_t* name,
+                  const std::wstring& value) {
+  if (ReadString(root, path, name) != value) SetString(root, path, name, value);
 }
 
 bool KeyExists(HKEY root, const std::wstring& path) {
@@ -97,6 +114,38 @@ void DeleteTree(HKEY root, const std::wstring& path) {
   }
   const LONG rc = RegDeleteKeyW(root, path.c_str());
   if (rc != ERROR_FILE_NOT_FOUND) ThrowIfError(rc);
+}
+
+std::vector<std::wstring> ValueNames(HKEY key) {
+  std::vector<std::wstring> names;
+  for (DWORD i = 0;; ++i) {
+    wchar_t name[16384];
+    DWORD length = 16384;
+    const LONG rc = RegEnumValueW(key, i, name, &length, nullptr, nullptr, nullptr, nullptr);
+    if (rc == ERROR_NO_MORE_ITEMS) break;
+    ThrowIfError(rc);
+    names.emplace_back(name, length);
+  }
+  return names;
+}
+
+// Removes from `path` (a key wholly ours) every named value and every
+// subkey not in `subkeys`: what an older or foreign write left there. The
+// default value and the listed subkeys stay as they are.
+void KeepOnly(HKEY root, const std::wstring& path, std::initializer_list<const wchar_t*> subkeys) {
+  UniqueHKey key;
+  if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | KEY_SET_VALUE | DELETE, key.put()) !=
+      ERROR_SUCCESS) {
+    return;
+  }
+  for (const std::wstring& name : SubkeyNames(key.get())) {
+    bool wanted = false;
+    for (const wchar_t* s : subkeys) wanted = wanted || _wcsicmp(s, name.c_str()) == 0;
+    if (!wanted) DeleteTree(key.get(), name);
+  }
+  for (const std::wstring& name : ValueNames(key.get())) {
+    if (!name.empty()) ThrowIfError(RegDeleteValueW(key.get(), name.c_str()));
+  }
 }
 
 std::wstring HelpString(ITypeLib& lib, REFGUID guid) {
@@ -174,6 +223,47 @@ std::vector<GUID> InterfaceIds(ITypeLib& lib) {
   return ids;
 }
 
+std::wstring Hex(unsigned value) {
+  wchar_t buf[16] = {};
+  swprintf(buf, 16, L"%x", value);
+  return buf;
+}
+
+// Whether the registry already holds what RegisterTypeLib would write for
+// the library at `path`: the version key with the library's description,
+// its locale, FLAGS and HELPDIR entries, and every interface it describes
+// tied back to it. Anything missing or different is reason to register it
+// again (in place: registering never removes first).
+bool LibraryCurrent(HKEY root, ITypeLib& lib, const LibraryIdentity& id,
+                    const std::wstring& path) {
+  const std::wstring version = id.versionKey();
+  UniqueBstr doc;
+  ThrowIfFailed(lib.GetDocumentation(-1, nullptr, doc.put(), nullptr, nullptr), "GetDocumentation");
+  if (ReadString(root, version) != std::wstring(doc.get() ? doc.get() : L"") ||
+      ReadString(root, version + L"\\" + Hex(id.lcid) + L"\\win32") != path ||
+      !KeyExists(root, version + L"\\FLAGS") || !KeyExists(root, version + L"\\HELPDIR")) {
+    return false;
+  }
+  const std::wstring libid = GuidText(id.libid);
+  const std::wstring versionText = Hex(id.major) + L"." + Hex(id.minor);
+  for (const GUID& iid : InterfaceIds(lib)) {
+    const std::wstring key = L"Interface\\" + GuidText(iid);
+    ComPtr<ITypeInfo> info;
+    UniqueBstr name;
+    if (FAILED(lib.GetTypeInfoOfGuid(iid, info.put())) ||
+        FAILED(info->GetDocumentation(MEMBERID_NIL, name.put(), nullptr, nullptr, nullptr))) {
+      return false;
+    }
+    if (ReadString(root, key) != std::wstring(name.get() ? name.get() : L"") ||
+        ReadString(root, key + L"\\ProxyStubClsid32").value_or(L"").empty() ||
+        ReadString(root, key + L"\\TypeLib") != libid ||
+        ReadString(root, key + L"\\TypeLib", L"Version") != versionText) {
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 void RegisterServer(RegistryScope scope) {
@@ -184,24 +274,40 @@ void RegisterServer(RegistryScope scope) {
   const std::wstring libid = GuidText(id.libid);
   const std::wstring version = std::to_wstring(id.major) + L"." + std::to_wstring(id.minor);
 
+  // Every entry is written in place and only where it differs, and nothing
+  // a client needs is removed on the way: a client activating meanwhile
+  // finds the old entries or the new ones, never none.
   for (const Coclass& c : Coclasses()) {
     const std::wstring help = HelpString(*lib, c.clsid);
     const std::wstring clsid = GuidText(c.clsid);
     const std::wstring key = L"CLSID\\" + clsid;
-    SetString(root.get(), key, nullptr, help);
-    SetString(root.get(), key + L"\\LocalServer32", nullptr, L"\"" + path + L"\"");
-    SetString(root.get(), key + L"\\ProgID", nullptr, c.progId);
-    SetString(root.get(), key + L"\\TypeLib", nullptr, libid);
-    SetString(root.get(), key + L"\\Version", nullptr, version);
-    SetString(root.get(), c.progId, nullptr, help);
-    SetString(root.get(), std::wstring(c.progId) + L"\\CLSID", nullptr, clsid);
+    const std::optional<std::wstring> oldProgId = ReadString(root.get(), key + L"\\ProgID");
+    EnsureString(root.get(), key, nullptr, help);
+    EnsureString(root.get(), key + L"\\LocalServer32", nullptr, L"\"" + path + L"\"");
+    EnsureString(root.get(), key + L"\\ProgID", nullptr, c.progId);
+    EnsureString(root.get(), key + L"\\TypeLib", nullptr, libid);
+    EnsureString(root.get(), key + L"\\Version", nullptr, version);
+    EnsureString(root.get(), c.progId, nullptr, help);
+    EnsureString(root.get(), std::wstring(c.progId) + L"\\CLSID", nullptr, clsid);
+    KeepOnly(root.get(), key, {L"LocalServer32", L"ProgID", L"TypeLib", L"Version"});
+    for (const wchar_t* sub : {L"LocalServer32", L"ProgID", L"TypeLib", L"Version"}) {
+      KeepOnly(root.get(), key + L"\\" + sub, {});
+    }
+    KeepOnly(root.get(), c.progId, {L"CLSID"});
+    KeepOnly(root.get(), std::wstring(c.progId) + L"\\CLSID", {});
+    // A ProgID the class used to name (an older copy's), still pointing
+    // back at the class, goes: only the current one leads to it.
+    if (oldProgId && !oldProgId->empty() && _wcsicmp(oldProgId->c_str(), c.progId) != 0 &&
+        _wcsicmp(GetString(root.get(), *oldProgId + L"\\CLSID").c_str(), clsid.c_str()) == 0) {
+      DeleteTree(root.get(), *oldProgId);
+    }
   }
 
-  RegisterLibrary(*lib, path, scope);
+  if (!LibraryCurrent(root.get(), *lib, id, path)) RegisterLibrary(*lib, path, scope);
   // RegisterTypeLib writes the library's own locale (409) only; Wine's
   // marshaler looks under locale 0 and, without it, fails every
   // cross-process Advise with E_NOINTERFACE. Harmless on Windows.
-  SetString(root.get(), id.versionKey() + L"\\0\\win32", nullptr, path);
+  EnsureString(root.get(), id.versionKey() + L"\\0\\win32", nullptr, path);
 }
 
 void UnregisterServer(RegistryScope scope) {

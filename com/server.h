@@ -93,7 +93,12 @@ enum class RegistryScope { Machine, User };
 // string, LocalServer32 with the quoted program path, ProgID both ways,
 // TypeLib and Version) and registers the type library from the program's
 // own resource, under locale 409 (RegisterTypeLib) and locale 0 (written
-// here: Wine's marshaler looks only there). Throws Error on failure.
+// here: Wine's marshaler looks only there). Gapless and idempotent: entries
+// are written in place and only where the registry holds something else,
+// the type library is registered again only when its entries differ, and
+// what does not belong in the class and ProgID keys (other values and
+// subkeys, a former ProgID of the class that still points back at it) is
+// removed after the current entries stand. Throws Error on failure.
 void RegisterServer(RegistryScope scope = RegistryScope::Machine);
 // Removes what RegisterServer wrote. Entries that are not there are not an
 // error. Throws Error when an existing entry cannot be removed.

@@ -25,7 +25,6 @@ RequestExecutionLevel admin
 !define PRODUCT "Tindrel 2.0"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Tindrel2"
 !define MAIN_WINDOW_CLASS "Tindrel2MainForm"
-!define DOCUMENT_PROGID "TindrelORV.Document"
 ; Half-seconds to wait for running instances to end before giving up.
 !define END_WAIT_STEPS 60
 
@@ -164,17 +163,9 @@ Section Uninstall
     Abort
   ${EndIf}
 
+  ; The classes, the type library and the .orv association, the last only
+  ; while it still opens this copy.
   ExecWait '"$INSTDIR\Tindrel2.exe" /UNREGSERVER'
-  ; /UNREGSERVER leaves the .orv association (the program never removes
-  ; it); it goes here, and only while it still opens this copy.
-  ReadRegStr $0 HKCR "${DOCUMENT_PROGID}\shell\open\command" ""
-  ${If} $0 == '"$INSTDIR\Tindrel2.exe" "%1"'
-    DeleteRegKey HKCR "${DOCUMENT_PROGID}"
-    ReadRegStr $1 HKCR ".orv" ""
-    ${If} $1 == "${DOCUMENT_PROGID}"
-      DeleteRegKey HKCR ".orv"
-    ${EndIf}
-  ${EndIf}
 
   Delete "$SMPROGRAMS\${PRODUCT}.lnk"
   Delete "$INSTDIR\Tindrel2.exe"

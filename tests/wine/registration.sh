@@ -84,7 +84,8 @@ after="$(for e in "${classes[@]}"; do reg_dump "HKCR\\CLSID\\$(cut -d'|' -f2 <<<
 check "$after" "$before" "registering twice leaves the same entries"
 
 # The elevated start wrote the association (Wine's processes count as
-# elevated); the program never removes it.
+# elevated); /UNREGSERVER removes it with the classes, since it opens this
+# program.
 check "$(reg_value 'HKCR\.orv')" "TindrelORV.Document" ".orv"
 check "$(reg_value 'HKCR\TindrelORV.Document' BrowserFlags)" "0x8" "BrowserFlags"
 check "$(reg_value 'HKCR\TindrelORV.Document' EditFlags)" "0x10000" "EditFlags"
@@ -94,7 +95,9 @@ check "$(reg_value 'HKCR\TindrelORV.Document\shell\open\command')" "\"$exe_win\"
 run "$exe" /UNREGSERVER
 check "$?" 0 "/UNREGSERVER exit code"
 expect_unregistered 'HKCR' '/UNREGSERVER'
-check "$(reg_value 'HKCR\.orv')" "TindrelORV.Document" ".orv stays after /UNREGSERVER"
+check "$(reg_value 'HKCR\.orv')" "(missing)" ".orv removed by /UNREGSERVER"
+check "$(reg_value 'HKCR\TindrelORV.Document\shell\open\command')" "(missing)" \
+  "TindrelORV.Document removed by /UNREGSERVER"
 
 # Any letter case, dash or slash.
 run "$exe" -regserver
