@@ -28,8 +28,10 @@ using AutoValue = std::variant<std::string, int32_t, int16_t, double>;
 // The empty value of a type: "", 0, false (0), date 0.
 AutoValue EmptyValue(AutoType type);
 
-// Typed views of a value for the COM forwards. Asking for another type than
-// the member's is a programming error (std::bad_variant_access).
+// Typed views of a value, for callers that know the member's type (the
+// behaviour tests). The COM layer does not use them: its members convert
+// through com::ToCom of the type their list row names. Asking for another
+// type than the member's throws std::bad_variant_access.
 inline std::string TextValue(AutoValue v) { return std::get<std::string>(std::move(v)); }
 inline int32_t Int32Value(const AutoValue& v) { return std::get<int32_t>(v); }
 inline int16_t Int16Value(const AutoValue& v) { return std::get<int16_t>(v); }  // and bool
@@ -54,7 +56,8 @@ int16_t DateYear(const XsDateTime* value);
 // handing the client a wrapped number.
 int32_t TruncatedDecimal(const XsDecimal* value, std::string_view member);
 
-// Both ends cut of spaces and control characters (every code up to U+0020).
+// True when nothing is left once spaces and control characters (every code
+// up to U+0020) are cut from both ends.
 bool IsBlank(std::string_view text);
 
 // A customer number kept as text, read as an int32: 0 when the text is

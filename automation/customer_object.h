@@ -7,8 +7,8 @@
 // and the service's answer becomes the current customer.
 //
 // The COM class forwards member by member:
-//   every property get                     Get(dispid), typed with the
-//                                          *Value helpers of conversions.h
+//   every property get                     Get(dispid), the value in the
+//                                          type of its member_tables.h row
 //   Navn, Fornavn, Adr1, Adr2, Postnr,     SetNavn(...) and so on: store,
 //   Epost, Kundenr puts                    then the save rule
 //   Mellomnavn (3), Kundetype (9) puts     accepted and ignored

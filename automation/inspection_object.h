@@ -8,8 +8,8 @@
 //
 // The COM classes forward member by member:
 //   NyKontroll (1)                         NyKontroll()
-//   every property get                     Get(dispid), typed with the
-//                                          *Value helpers of conversions.h
+//   every property get                     Get(dispid), the value in the
+//                                          type of its member_tables.h row
 //   Kjennemerke, Understellsnr, Kundenr,   SetKjennemerke(...) and so on:
 //   TidlKontrollnr, Signatur, Km_stand,    store, then save when ready
 //   Kvitteringsnr (14, ORV_Kontroll2 only)

@@ -1,20 +1,33 @@
 #pragma once
-// The member tables of the automation interfaces: IORV_Kontroll /
-// IORV_Kontroll2, IORV_Bil / IORV_Bil2, IORV_Kunde and IORV_Velkar. One
-// row per member in vtable order, with its DISPID, its kind, its automation
-// type and where a read takes its value from. The rows follow Tindrel2.idl
-// member for member; the behaviour objects answer every property read
-// through them (ReadMember), and the COM layer may dispatch reads through
-// them as well.
+// The members of the automation interfaces IORV_Kontroll / IORV_Kontroll2,
+// IORV_Bil / IORV_Bil2, IORV_Kunde and IORV_Velkar: one X-macro list per
+// interface, the one place in the code where a member is written down.
+// Tindrel2.idl declares the members once more for the type library, which
+// it stays the source of. A row carries everything about a member but its
+// help text: name, DISPID, kind, automation type and where a read takes its
+// value from. Each list expands twice:
 //
-// What a write does is not in the tables: writes store, convert and save in
-// ways that differ per object, so the objects spell them out as methods.
+//   here                into a MemberRow table, through which the behaviour
+//                       objects answer every property read (ReadMember);
+//   com/object.h        into the overrides of the interface widl generates
+//                       from Tindrel2.idl (TINDREL_COM_MEMBERS): a member
+//                       missing from the list leaves the class abstract, a
+//                       wrong name, kind or COM type fails to override.
+//
+// What the compiler cannot see (the DISPIDs, the order, Bool against Int16,
+// which are both a short in COM) the COM object tests compare row by row
+// with the type library as built (tests/wine/com_objects_test.cpp).
+//
+// What a write does is not in the rows: writes store, convert and save in
+// ways that differ per object, so the objects spell them out as Set<Name>
+// methods, which the put overrides call.
 //
 // Every row is checked at compile time against the record's field table:
 // the field must exist, be of the kind the conversion reads and give the
-// member's automation type, and no DISPID may repeat.
+// member's automation type, and no DISPID may repeat within a list.
+//
+// No platform types: this header builds everywhere.
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -108,6 +121,214 @@ AutoValue VehiclePayload(const Record& vehicle, const ReadContext& context);
 AutoValue DownloadedToday(const Record& vehicle, const ReadContext& context);
 AutoValue CustomerType(const Record& customer, const ReadContext& context);
 
+// The lists. Every list takes four macros, one per row shape:
+//
+//   M(Name, Dispid)                   method without arguments
+//   M1(Name, Dispid, ArgType)         method with one [in] argument
+//   G(Name, Dispid, Type, Read...)    property get
+//   GP(Name, Dispid, Type, Read...)   property get and put
+//
+// Type and ArgType name an AutoType (String, Int32, Int16, Bool, Date).
+// Read... is the row's Source and what it reads: `Nothing`; a field of the
+// held record (`Text, I::kRegNo`); the field holding a sub-record and a field
+// of that (`Low16, I::kVehicle, V::kGroupNo`); or `Computed, Function`. I, V,
+// A and C are the inspection, vehicle, approval and customer records. Rows
+// stand in the IDL's vtable order. IORV_KontrollInfo's one method takes four
+// arguments and is written out by its class; IORV_Kunde2 has no members.
+
+// IORV_Kontroll; IORV_Kontroll2 adds Kvitteringsnr. Merkekode reads
+// VehicleMakeNo where the vehicle interfaces read AutosysMakeCode; Reg_aar
+// takes the year from RegistrationDate but Reg_dato the date from
+// RegistrationCountryDate.
+#define TINDREL_IORV_KONTROLL_MEMBERS(M, M1, G, GP)                           \
+  M(NyKontroll, 1)                                                            \
+  GP(Kontrollnr, 2, String, Text, I::kInspectionNo)                           \
+  GP(Kjennemerke, 3, String, Text, I::kRegNo)                                 \
+  GP(Kundenr, 4, Int32, NumberText, I::kCustomerNo)                           \
+  GP(TidlKontrollnr, 6, String, Text, I::kPreviousInspectionNo)               \
+  G(Kontrolltype, 7, String, Text, I::kInspectionTypeCode)                    \
+  G(Kontrolltypekode, 8, Int32, Int32Field, I::kInspectionTypeNo)             \
+  GP(Signatur, 9, String, Text, I::kInspectedByInitials)                      \
+  GP(Understellsnr, 10, String, Text, I::kVIN)                                \
+  M(SlettKontroll, 11)                                                        \
+  M(InitierKontroll, 12)                                                      \
+  M(LukkKontroll, 13)                                                         \
+  M(StartKontroll, 5)                                                         \
+  G(Kjforbud, 15, Bool, Flag, I::kVehicleBannedFromUse)                       \
+  G(Antall0, 17, Int16, Low16, I::kCount0)                                    \
+  G(Antall1, 18, Int16, Low16, I::kCount1)                                    \
+  G(Antall2, 19, Int16, Low16, I::kCount2)                                    \
+  G(Antall3, 20, Int16, Low16, I::kCount3)                                    \
+  G(Antall4, 21, Int16, Low16, I::kCount4)                                    \
+  G(Antall9, 22, Int16, Low16, I::kCount9)                                    \
+  G(Kjgruppekode, 24, Int16, Low16, I::kVehicle, V::kGroupNo)                 \
+  G(Merkekode, 25, Int16, Low16, I::kVehicle, V::kVehicleMakeNo)              \
+  G(Modell, 26, String, Text, I::kVehicle, V::kModel)                         \
+  G(Type, 27, String, Text, I::kVehicle, V::kType)                            \
+  G(Till_tot_vekt, 28, Int32, Int32Field, I::kVehicle, V::kWeightTotalMax)    \
+  GP(Km_stand, 29, Int32, Int32Field, I::kMileage)                            \
+  G(Drivstoffkode, 30, Int16, Low16, I::kVehicle, V::kFuelCode)               \
+  G(Standstoy, 31, Int16, Low16, I::kVehicle, V::kStationarySpl)              \
+  G(Omd_min, 32, Int16, Low16, I::kVehicle, V::kRpm)                          \
+  G(Fab_lab, 33, String, Text, I::kVehicle, V::kFactoryOrLab)                 \
+  GP(Tillh_feste, 35, Bool, Flag, I::kVehicle, V::kHasTowbar)                 \
+  G(Reg_aar, 36, Int16, YearOf, I::kVehicle, V::kRegistrationDate)            \
+  G(Reg_dato, 37, Date, DateTime, I::kVehicle, V::kRegistrationCountryDate)   \
+  G(Kontrolldato, 38, Date, DateTime, I::kInspectionConcludedDate)            \
+  G(Bremsesystem, 39, Bool, Flag, I::kVehicle, V::kHasPneumaticBrakes)        \
+  G(Statusnr, 40, Int16, Low16, I::kInspectionStatusNo)                       \
+  G(Status, 41, String, Text, I::kInspectionStatusName)                       \
+  G(Kontrolltypetekst, 42, String, Text, I::kInspectionTypeName)              \
+  G(Kjgruppetekst, 43, String, Text, I::kVehicle, V::kGroup)                  \
+  G(Merke, 44, String, Text, I::kVehicle, V::kVehicleMake)                    \
+  G(Drivstoff, 45, String, Text, I::kVehicle, V::kFuel)                       \
+  G(Opprettetdato, 46, Date, DateTime, I::kInspectionCreatedDate)             \
+  G(Understellsnrfull, 47, String, Text, I::kVehicle, V::kVin)                \
+  G(MuligTidlKontrollnr, 16, String, Nothing)                                 \
+  G(Startable, 34, Bool, Nothing)                                             \
+  GP(IntKundenr, 48, Int32, Int32Field, I::kCustomer, C::kCustomerNoInternal)
+
+#define TINDREL_IORV_KONTROLL2_MEMBERS(M, M1, G, GP) \
+  TINDREL_IORV_KONTROLL_MEMBERS(M, M1, G, GP)        \
+  GP(Kvitteringsnr, 14, String, Text, I::kOrderNo)
+
+// The rows IORV_Bil and IORV_Bil2 share around DISPID 4, which is
+// Godkjentdato in IORV_Bil (hiding approval dates of 1900 and earlier, the
+// service's way of writing "never approved") and Godkjdato, unfiltered, in
+// IORV_Bil2.
+#define TINDREL_IORV_BIL_HEAD(M, M1, G, GP)              \
+  GP(Kjennemerke, 1, String, Text, V::kRegNo)            \
+  G(Understellsnr, 2, String, Text, V::kVin)             \
+  G(Kontrollperiode, 3, Date, DateTime, V::kPkkNextDate)
+
+#define TINDREL_IORV_BIL_TAIL(M, M1, G, GP)                   \
+  G(Kjgruppekode, 5, Int16, Low16, V::kGroupNo)               \
+  G(Kjgruppe, 6, String, Text, V::kGroup)                     \
+  G(Merkekode, 7, Int16, Int16Field, V::kAutosysMakeCode)     \
+  G(Merke, 8, String, Text, V::kVehicleMake)                  \
+  G(Modell, 9, String, Text, V::kModel)                       \
+  G(Type, 10, String, Text, V::kType)                         \
+  G(Till_tot_vekt, 11, Int32, Int32Field, V::kWeightTotalMax) \
+  G(Drivstoffkode, 12, Int16, Low16, V::kFuelCode)            \
+  G(Drivstoff, 13, String, Text, V::kFuel)                    \
+  G(Standstoy, 14, Int16, Low16, V::kStationarySpl)           \
+  G(Omd_min, 15, Int16, Low16, V::kRpm)                       \
+  G(Fab_lab, 16, String, Text, V::kFactoryOrLab)              \
+  G(Reg_aar, 17, Int16, YearOf, V::kRegistrationDate)         \
+  G(Reg_dato, 18, Date, DateTime, V::kRegistrationDate)       \
+  M1(Finn, 19, String)                                        \
+  M1(Hent, 20, String)
+
+#define TINDREL_IORV_BIL_MEMBERS(M, M1, G, GP)                                       \
+  TINDREL_IORV_BIL_HEAD(M, M1, G, GP)                                                \
+  G(Godkjentdato, 4, Date, DateTimeAfter1900, V::kVehicleApproval, A::kApprovedDate) \
+  TINDREL_IORV_BIL_TAIL(M, M1, G, GP)
+
+#define TINDREL_IORV_BIL2_MEMBERS(M, M1, G, GP)                                        \
+  TINDREL_IORV_BIL_HEAD(M, M1, G, GP)                                                  \
+  G(Godkjdato, 4, Date, DateTime, V::kVehicleApproval, A::kApprovedDate)               \
+  TINDREL_IORV_BIL_TAIL(M, M1, G, GP)                                                  \
+  G(Godkjent, 21, Bool, Flag, V::kVehicleApproval, A::kIsApproved)                     \
+  G(Godkjenner, 22, Int16, Low16, V::kVehicleApproval, A::kApprovedBy)                 \
+  G(Godkjentdato, 23, Date, DateTime, V::kVehicleApproval, A::kApprovedDate)           \
+  G(Godkjentkontroll, 24, String, Text, V::kVehicleApproval, A::kApprovedInspectionNo) \
+  G(Tilhengervekt_med_brems, 25, Int32, Int32Field, V::kTowWeightWithBrakes)           \
+  G(Tilhengervekt_uten_brems, 26, Int32, Int32Field, V::kTowWeightNoBrakes)            \
+  G(Motorytelse, 27, Int32, Truncated, V::kEnginePower)                                \
+  G(Slagvolum, 28, Int32, Int32Field, V::kDisplacement)                                \
+  G(Lengde, 29, Int32, Int32Field, V::kLength)                                         \
+  G(Bredde, 30, Int32, Int32Field, V::kWidth)                                          \
+  G(Std_dekk_foran, 31, String, Text, V::kTyreStandardFront)                           \
+  G(Std_dekk_bak, 32, String, Text, V::kTyreStandardRear)                              \
+  G(Std_felg_foran, 33, String, Text, V::kRimStandardFront)                            \
+  G(Std_felg_bak, 34, String, Text, V::kRimStandardRear)                               \
+  G(Min_LI_foran, 35, String, Text, V::kLoadIndexMinFront)                             \
+  G(Min_LI_bak, 36, String, Text, V::kLoadIndexMinRear)                                \
+  G(Min_hast_foran, 37, String, Text, V::kSpeedMinFront)                               \
+  G(Min_hast_bak, 38, String, Text, V::kSpeedMinRear)                                  \
+  G(Min_innpress_foran, 39, Int32, Int32Field, V::kInsetMinFront)                      \
+  G(Min_innpress_bak, 40, Int32, Int32Field, V::kInsetMinRear)                         \
+  G(Maks_sporvidde_foran, 41, Int32, Int32Field, V::kTrackWidthMaxFront)               \
+  G(Maks_sporvidde_bak, 42, Int32, Int32Field, V::kTrackWidthMaxRear)                  \
+  G(Akseltrykk_foran, 43, Int32, Int32Field, V::kAxleLoadMaxFront)                     \
+  G(Akseltrykk_bak, 44, Int32, Int32Field, V::kAxleLoadMaxRear)                        \
+  G(EU_hovednr, 45, String, Text, V::kEuMainNo)                                        \
+  G(EU_variant, 46, String, Text, V::kEuVariant)                                       \
+  G(EU_versjon, 47, String, Text, V::kEuVersion)                                       \
+  G(Typegodkjenningsnr, 48, String, Text, V::kTypeApprovalNo)                          \
+  G(Bruktimportert, 49, Bool, Flag, V::kUsedImported)                                  \
+  G(Ramme_karosseri, 50, String, Text, V::kFrameBody)                                  \
+  G(Motormerking, 51, String, Text, V::kEngineCode)                                    \
+  G(Girkasse, 52, String, Text, V::kGear)                                              \
+  G(Egenvekt, 53, Int32, Int32Field, V::kWeight)                                       \
+  G(Drivende_hjul, 54, String, Text, V::kWheelDrive)                                   \
+  G(Vognkort_anm, 55, String, Text, V::kRegistrationNotes)                             \
+  G(Identitet_anm, 56, String, Text, V::kIdentityNotes)                                \
+  G(Avreg_dato, 57, Date, DateTime, V::kRegistrationOffDate)                           \
+  G(Antall_aksler, 58, Int16, Low16, V::kAxleCount)                                    \
+  G(Antall_aksler_drift, 59, Int16, Low16, V::kAxleDriveCount)                         \
+  G(Lengde_tilh_kobling, 60, Int16, Low16, V::kTowBracketLength)                       \
+  G(Maks_bel_tilhfeste, 61, Int32, Int32Field, V::kTowLoadMax)                         \
+  G(Maks_taklast, 62, Int32, Int32Field, V::kWeightRoofMax)                            \
+  G(Vogntogvekt, 63, Int32, Int32Field, V::kWeightTruck)                               \
+  G(Ytelsesmaal, 64, String, Nothing)                                                  \
+  G(Diffsperre, 65, Bool, Nothing)                                                     \
+  G(Akselavstand1, 66, Int16, Nothing)                                                 \
+  G(Akselavstand2, 67, Int16, Nothing)                                                 \
+  G(Akselavstand3, 68, Int16, Nothing)                                                 \
+  G(Akselavstand4, 69, Int16, Nothing)                                                 \
+  G(Egenvekt_foraksel, 70, Int32, Nothing)                                             \
+  G(Egenvekt_bakaksel, 71, Int32, Nothing)                                             \
+  G(Sitteplasser_totalt, 72, Int16, Low16, V::kSeats)                                  \
+  G(Sitteplasser_foran, 73, Int16, Nothing)                                            \
+  G(Staaplasser, 74, Int16, Nothing)                                                   \
+  G(Nyttelast, 75, Int32, Computed, VehiclePayload)                                    \
+  G(Farge, 76, String, Text, V::kColor)                                                \
+  G(Norm_merke, 77, String, Text, V::kVehicleMake)                                     \
+  G(Norm_modell, 78, String, Text, V::kModel)                                          \
+  G(Norm_type, 79, String, Text, V::kType)                                             \
+  G(Hjuldrift, 80, String, Text, V::kWheelDrive)                                       \
+  G(Karosseri, 81, String, Text, V::kFrameBody)                                        \
+  G(Tecdoc, 82, Int32, Nothing)                                                        \
+  G(Nedlastet_dato, 83, Date, Computed, DownloadedToday)                               \
+  G(Spesialdato1, 84, Date, Nothing)
+
+// IORV_Kunde. Mellomnavn never reads MiddleName; Kundetype reads 1 for a
+// company and 2 for a private customer.
+#define TINDREL_IORV_KUNDE_MEMBERS(M, M1, G, GP)               \
+  GP(Navn, 1, String, Text, C::kName)                          \
+  GP(Fornavn, 2, String, Text, C::kFirstName)                  \
+  GP(Mellomnavn, 3, String, Nothing)                           \
+  GP(Adr1, 4, String, Text, C::kAddress1)                      \
+  GP(Adr2, 5, String, Text, C::kAddress2)                      \
+  GP(Postnr, 6, String, Text, C::kZipCode)                     \
+  G(Poststed, 7, String, Text, C::kCity)                       \
+  GP(Epost, 8, String, Text, C::kEmail)                        \
+  GP(Kundetype, 9, Int16, Computed, CustomerType)              \
+  M(Ny, 10)                                                    \
+  M(Slett, 11)                                                 \
+  M1(Finn, 12, Int32)                                          \
+  GP(Kundenr, 13, Int32, NumberText, C::kCustomerNo)           \
+  G(IntKundenr, 14, Int32, Int32Field, C::kCustomerNoInternal) \
+  M(FindFirst, 15)                                             \
+  M(FindNext, 16)
+
+// IORV_Velkar: the old host functions, none with a source.
+#define TINDREL_IORV_VELKAR_MEMBERS(M, M1, G, GP) \
+  M1(RedigerKontroll, 1, String)                  \
+  M(OppdaterStatus, 7)                            \
+  G(Verkstednr, 8, Int16, Nothing)                \
+  G(Organnr, 9, String, Nothing)                  \
+  G(HT, 10, Bool, Nothing)                        \
+  M1(SkrivKontrollseddel, 11, String)             \
+  M1(SkrivKontrollseddelkopi, 12, String)         \
+  M1(SkrivVerkstedseddel, 13, String)             \
+  M1(SkrivVerkstedkopi, 14, String)               \
+  M1(SendKontrollTilHT, 15, String)
+
+// Expands nothing; for the lists' unused columns.
+#define TINDREL_MEMBER_SKIP(...)
+
 namespace member_rows {
 
 using enum MemberKind;
@@ -119,199 +340,29 @@ using V = Tindrel2VehicleData2;
 using A = Tindrel2VehicleApprovalData2;
 using C = Tindrel2CustomerData2;
 
-// IORV_Kontroll2: the members of IORV_Kontroll, then Kvitteringsnr.
-inline constexpr MemberRow kKontroll2[] = {
-    MethodRow("NyKontroll", 1),
-    Prop("Kontrollnr", 2, GetPut, String, Text, I::kInspectionNo),
-    Prop("Kjennemerke", 3, GetPut, String, Text, I::kRegNo),
-    Prop("Kundenr", 4, GetPut, Int32, NumberText, I::kCustomerNo),
-    Prop("TidlKontrollnr", 6, GetPut, String, Text, I::kPreviousInspectionNo),
-    Prop("Kontrolltype", 7, Get, String, Text, I::kInspectionTypeCode),
-    Prop("Kontrolltypekode", 8, Get, Int32, Int32Field, I::kInspectionTypeNo),
-    Prop("Signatur", 9, GetPut, String, Text, I::kInspectedByInitials),
-    Prop("Understellsnr", 10, GetPut, String, Text, I::kVIN),
-    MethodRow("SlettKontroll", 11),
-    MethodRow("InitierKontroll", 12),
-    MethodRow("LukkKontroll", 13),
-    MethodRow("StartKontroll", 5),
-    Prop("Kjforbud", 15, Get, Bool, Flag, I::kVehicleBannedFromUse),
-    Prop("Antall0", 17, Get, Int16, Low16, I::kCount0),
-    Prop("Antall1", 18, Get, Int16, Low16, I::kCount1),
-    Prop("Antall2", 19, Get, Int16, Low16, I::kCount2),
-    Prop("Antall3", 20, Get, Int16, Low16, I::kCount3),
-    Prop("Antall4", 21, Get, Int16, Low16, I::kCount4),
-    Prop("Antall9", 22, Get, Int16, Low16, I::kCount9),
-    Prop("Kjgruppekode", 24, Get, Int16, Low16, I::kVehicle, V::kGroupNo),
-    // VehicleMakeNo here, where the vehicle objects read AutosysMakeCode.
-    Prop("Merkekode", 25, Get, Int16, Low16, I::kVehicle, V::kVehicleMakeNo),
-    Prop("Modell", 26, Get, String, Text, I::kVehicle, V::kModel),
-    Prop("Type", 27, Get, String, Text, I::kVehicle, V::kType),
-    Prop("Till_tot_vekt", 28, Get, Int32, Int32Field, I::kVehicle, V::kWeightTotalMax),
-    Prop("Km_stand", 29, GetPut, Int32, Int32Field, I::kMileage),
-    Prop("Drivstoffkode", 30, Get, Int16, Low16, I::kVehicle, V::kFuelCode),
-    Prop("Standstoy", 31, Get, Int16, Low16, I::kVehicle, V::kStationarySpl),
-    Prop("Omd_min", 32, Get, Int16, Low16, I::kVehicle, V::kRpm),
-    Prop("Fab_lab", 33, Get, String, Text, I::kVehicle, V::kFactoryOrLab),
-    Prop("Tillh_feste", 35, GetPut, Bool, Flag, I::kVehicle, V::kHasTowbar),
-    // The year from RegistrationDate but the date from RegistrationCountryDate.
-    Prop("Reg_aar", 36, Get, Int16, YearOf, I::kVehicle, V::kRegistrationDate),
-    Prop("Reg_dato", 37, Get, Date, DateTime, I::kVehicle, V::kRegistrationCountryDate),
-    Prop("Kontrolldato", 38, Get, Date, DateTime, I::kInspectionConcludedDate),
-    Prop("Bremsesystem", 39, Get, Bool, Flag, I::kVehicle, V::kHasPneumaticBrakes),
-    Prop("Statusnr", 40, Get, Int16, Low16, I::kInspectionStatusNo),
-    Prop("Status", 41, Get, String, Text, I::kInspectionStatusName),
-    Prop("Kontrolltypetekst", 42, Get, String, Text, I::kInspectionTypeName),
-    Prop("Kjgruppetekst", 43, Get, String, Text, I::kVehicle, V::kGroup),
-    Prop("Merke", 44, Get, String, Text, I::kVehicle, V::kVehicleMake),
-    Prop("Drivstoff", 45, Get, String, Text, I::kVehicle, V::kFuel),
-    Prop("Opprettetdato", 46, Get, Date, DateTime, I::kInspectionCreatedDate),
-    Prop("Understellsnrfull", 47, Get, String, Text, I::kVehicle, V::kVin),
-    Prop("MuligTidlKontrollnr", 16, Get, String),
-    Prop("Startable", 34, Get, Bool),
-    Prop("IntKundenr", 48, GetPut, Int32, Int32Field, I::kCustomer, C::kCustomerNoInternal),
-    Prop("Kvitteringsnr", 14, GetPut, String, Text, I::kOrderNo),
-};
-
-// IORV_Bil2. Its first 20 rows, with Godkjentdato in place of Godkjdato, are
-// IORV_Bil (kBil below).
-inline constexpr MemberRow kBil2[] = {
-    Prop("Kjennemerke", 1, GetPut, String, Text, V::kRegNo),
-    Prop("Understellsnr", 2, Get, String, Text, V::kVin),
-    Prop("Kontrollperiode", 3, Get, Date, DateTime, V::kPkkNextDate),
-    Prop("Godkjdato", 4, Get, Date, DateTime, V::kVehicleApproval, A::kApprovedDate),
-    Prop("Kjgruppekode", 5, Get, Int16, Low16, V::kGroupNo),
-    Prop("Kjgruppe", 6, Get, String, Text, V::kGroup),
-    Prop("Merkekode", 7, Get, Int16, Int16Field, V::kAutosysMakeCode),
-    Prop("Merke", 8, Get, String, Text, V::kVehicleMake),
-    Prop("Modell", 9, Get, String, Text, V::kModel),
-    Prop("Type", 10, Get, String, Text, V::kType),
-    Prop("Till_tot_vekt", 11, Get, Int32, Int32Field, V::kWeightTotalMax),
-    Prop("Drivstoffkode", 12, Get, Int16, Low16, V::kFuelCode),
-    Prop("Drivstoff", 13, Get, String, Text, V::kFuel),
-    Prop("Standstoy", 14, Get, Int16, Low16, V::kStationarySpl),
-    Prop("Omd_min", 15, Get, Int16, Low16, V::kRpm),
-    Prop("Fab_lab", 16, Get, String, Text, V::kFactoryOrLab),
-    Prop("Reg_aar", 17, Get, Int16, YearOf, V::kRegistrationDate),
-    Prop("Reg_dato", 18, Get, Date, DateTime, V::kRegistrationDate),
-    MethodRow("Finn", 19),
-    MethodRow("Hent", 20),
-    Prop("Godkjent", 21, Get, Bool, Flag, V::kVehicleApproval, A::kIsApproved),
-    Prop("Godkjenner", 22, Get, Int16, Low16, V::kVehicleApproval, A::kApprovedBy),
-    Prop("Godkjentdato", 23, Get, Date, DateTime, V::kVehicleApproval, A::kApprovedDate),
-    Prop("Godkjentkontroll", 24, Get, String, Text, V::kVehicleApproval,
-         A::kApprovedInspectionNo),
-    Prop("Tilhengervekt_med_brems", 25, Get, Int32, Int32Field, V::kTowWeightWithBrakes),
-    Prop("Tilhengervekt_uten_brems", 26, Get, Int32, Int32Field, V::kTowWeightNoBrakes),
-    Prop("Motorytelse", 27, Get, Int32, Truncated, V::kEnginePower),
-    Prop("Slagvolum", 28, Get, Int32, Int32Field, V::kDisplacement),
-    Prop("Lengde", 29, Get, Int32, Int32Field, V::kLength),
-    Prop("Bredde", 30, Get, Int32, Int32Field, V::kWidth),
-    Prop("Std_dekk_foran", 31, Get, String, Text, V::kTyreStandardFront),
-    Prop("Std_dekk_bak", 32, Get, String, Text, V::kTyreStandardRear),
-    Prop("Std_felg_foran", 33, Get, String, Text, V::kRimStandardFront),
-    Prop("Std_felg_bak", 34, Get, String, Text, V::kRimStandardRear),
-    Prop("Min_LI_foran", 35, Get, String, Text, V::kLoadIndexMinFront),
-    Prop("Min_LI_bak", 36, Get, String, Text, V::kLoadIndexMinRear),
-    Prop("Min_hast_foran", 37, Get, String, Text, V::kSpeedMinFront),
-    Prop("Min_hast_bak", 38, Get, String, Text, V::kSpeedMinRear),
-    Prop("Min_innpress_foran", 39, Get, Int32, Int32Field, V::kInsetMinFront),
-    Prop("Min_innpress_bak", 40, Get, Int32, Int32Field, V::kInsetMinRear),
-    Prop("Maks_sporvidde_foran", 41, Get, Int32, Int32Field, V::kTrackWidthMaxFront),
-    Prop("Maks_sporvidde_bak", 42, Get, Int32, Int32Field, V::kTrackWidthMaxRear),
-    Prop("Akseltrykk_foran", 43, Get, Int32, Int32Field, V::kAxleLoadMaxFront),
-    Prop("Akseltrykk_bak", 44, Get, Int32, Int32Field, V::kAxleLoadMaxRear),
-    Prop("EU_hovednr", 45, Get, String, Text, V::kEuMainNo),
-    Prop("EU_variant", 46, Get, String, Text, V::kEuVariant),
-    Prop("EU_versjon", 47, Get, String, Text, V::kEuVersion),
-    Prop("Typegodkjenningsnr", 48, Get, String, Text, V::kTypeApprovalNo),
-    Prop("Bruktimportert", 49, Get, Bool, Flag, V::kUsedImported),
-    Prop("Ramme_karosseri", 50, Get, String, Text, V::kFrameBody),
-    Prop("Motormerking", 51, Get, String, Text, V::kEngineCode),
-    Prop("Girkasse", 52, Get, String, Text, V::kGear),
-    Prop("Egenvekt", 53, Get, Int32, Int32Field, V::kWeight),
-    Prop("Drivende_hjul", 54, Get, String, Text, V::kWheelDrive),
-    Prop("Vognkort_anm", 55, Get, String, Text, V::kRegistrationNotes),
-    Prop("Identitet_anm", 56, Get, String, Text, V::kIdentityNotes),
-    Prop("Avreg_dato", 57, Get, Date, DateTime, V::kRegistrationOffDate),
-    Prop("Antall_aksler", 58, Get, Int16, Low16, V::kAxleCount),
-    Prop("Antall_aksler_drift", 59, Get, Int16, Low16, V::kAxleDriveCount),
-    Prop("Lengde_tilh_kobling", 60, Get, Int16, Low16, V::kTowBracketLength),
-    Prop("Maks_bel_tilhfeste", 61, Get, Int32, Int32Field, V::kTowLoadMax),
-    Prop("Maks_taklast", 62, Get, Int32, Int32Field, V::kWeightRoofMax),
-    Prop("Vogntogvekt", 63, Get, Int32, Int32Field, V::kWeightTruck),
-    Prop("Ytelsesmaal", 64, Get, String),
-    Prop("Diffsperre", 65, Get, Bool),
-    Prop("Akselavstand1", 66, Get, Int16),
-    Prop("Akselavstand2", 67, Get, Int16),
-    Prop("Akselavstand3", 68, Get, Int16),
-    Prop("Akselavstand4", 69, Get, Int16),
-    Prop("Egenvekt_foraksel", 70, Get, Int32),
-    Prop("Egenvekt_bakaksel", 71, Get, Int32),
-    Prop("Sitteplasser_totalt", 72, Get, Int16, Low16, V::kSeats),
-    Prop("Sitteplasser_foran", 73, Get, Int16),
-    Prop("Staaplasser", 74, Get, Int16),
-    Prop("Nyttelast", 75, Get, Int32, Computed, &VehiclePayload),
-    Prop("Farge", 76, Get, String, Text, V::kColor),
-    Prop("Norm_merke", 77, Get, String, Text, V::kVehicleMake),
-    Prop("Norm_modell", 78, Get, String, Text, V::kModel),
-    Prop("Norm_type", 79, Get, String, Text, V::kType),
-    Prop("Hjuldrift", 80, Get, String, Text, V::kWheelDrive),
-    Prop("Karosseri", 81, Get, String, Text, V::kFrameBody),
-    Prop("Tecdoc", 82, Get, Int32),
-    Prop("Nedlastet_dato", 83, Get, Date, Computed, &DownloadedToday),
-    Prop("Spesialdato1", 84, Get, Date),
-};
-
-// IORV_Bil: slot 4 is Godkjentdato, which hides approval dates of 1900 and
-// earlier (the service's way of writing "never approved").
-inline constexpr auto kBil = [] {
-  std::array<MemberRow, 20> rows{};
-  for (size_t i = 0; i < rows.size(); ++i) rows[i] = kBil2[i];
-  rows[3] = Prop("Godkjentdato", 4, Get, Date, DateTimeAfter1900, V::kVehicleApproval,
-                 A::kApprovedDate);
-  return rows;
-}();
-
-// IORV_Kunde. Kundetype reads 1 for a company and 2 for a private customer.
-inline constexpr MemberRow kKunde[] = {
-    Prop("Navn", 1, GetPut, String, Text, C::kName),
-    Prop("Fornavn", 2, GetPut, String, Text, C::kFirstName),
-    Prop("Mellomnavn", 3, GetPut, String),  // MiddleName is never read
-    Prop("Adr1", 4, GetPut, String, Text, C::kAddress1),
-    Prop("Adr2", 5, GetPut, String, Text, C::kAddress2),
-    Prop("Postnr", 6, GetPut, String, Text, C::kZipCode),
-    Prop("Poststed", 7, Get, String, Text, C::kCity),
-    Prop("Epost", 8, GetPut, String, Text, C::kEmail),
-    Prop("Kundetype", 9, GetPut, Int16, Computed, &CustomerType),
-    MethodRow("Ny", 10),
-    MethodRow("Slett", 11),
-    MethodRow("Finn", 12),
-    Prop("Kundenr", 13, GetPut, Int32, NumberText, C::kCustomerNo),
-    Prop("IntKundenr", 14, Get, Int32, Int32Field, C::kCustomerNoInternal),
-    MethodRow("FindFirst", 15),
-    MethodRow("FindNext", 16),
-};
-
-// IORV_Velkar: the old host functions, none with a source.
-inline constexpr MemberRow kVelkar[] = {
-    MethodRow("RedigerKontroll", 1),
-    MethodRow("OppdaterStatus", 7),
-    Prop("Verkstednr", 8, Get, Int16),
-    Prop("Organnr", 9, Get, String),
-    Prop("HT", 10, Get, Bool),
-    MethodRow("SkrivKontrollseddel", 11),
-    MethodRow("SkrivKontrollseddelkopi", 12),
-    MethodRow("SkrivVerkstedseddel", 13),
-    MethodRow("SkrivVerkstedkopi", 14),
-    MethodRow("SendKontrollTilHT", 15),
-};
+#define TINDREL_ROW_M(Name, Dispid) MethodRow(#Name, Dispid),
+#define TINDREL_ROW_M1(Name, Dispid, ArgType) MethodRow(#Name, Dispid),
+#define TINDREL_ROW_G(Name, Dispid, Type, ...) Prop(#Name, Dispid, Get, Type, __VA_ARGS__),
+#define TINDREL_ROW_GP(Name, Dispid, Type, ...) Prop(#Name, Dispid, GetPut, Type, __VA_ARGS__),
+#define TINDREL_ROWS(LIST) {LIST(TINDREL_ROW_M, TINDREL_ROW_M1, TINDREL_ROW_G, TINDREL_ROW_GP)}
+inline constexpr MemberRow kKontroll[] = TINDREL_ROWS(TINDREL_IORV_KONTROLL_MEMBERS);
+inline constexpr MemberRow kKontroll2[] = TINDREL_ROWS(TINDREL_IORV_KONTROLL2_MEMBERS);
+inline constexpr MemberRow kBil[] = TINDREL_ROWS(TINDREL_IORV_BIL_MEMBERS);
+inline constexpr MemberRow kBil2[] = TINDREL_ROWS(TINDREL_IORV_BIL2_MEMBERS);
+inline constexpr MemberRow kKunde[] = TINDREL_ROWS(TINDREL_IORV_KUNDE_MEMBERS);
+inline constexpr MemberRow kVelkar[] = TINDREL_ROWS(TINDREL_IORV_VELKAR_MEMBERS);
+#undef TINDREL_ROWS
+#undef TINDREL_ROW_GP
+#undef TINDREL_ROW_G
+#undef TINDREL_ROW_M1
+#undef TINDREL_ROW_M
 
 }  // namespace member_rows
 
+inline constexpr std::span<const MemberRow> kKontrollMembers{member_rows::kKontroll};
 inline constexpr std::span<const MemberRow> kKontroll2Members{member_rows::kKontroll2};
-inline constexpr std::span<const MemberRow> kKontrollMembers = kKontroll2Members.first(46);
-inline constexpr std::span<const MemberRow> kBil2Members{member_rows::kBil2};
 inline constexpr std::span<const MemberRow> kBilMembers{member_rows::kBil};
+inline constexpr std::span<const MemberRow> kBil2Members{member_rows::kBil2};
 inline constexpr std::span<const MemberRow> kKundeMembers{member_rows::kKunde};
 inline constexpr std::span<const MemberRow> kVelkarMembers{member_rows::kVelkar};
 
@@ -375,8 +426,10 @@ inline constexpr RecordKinds kVehicleRecords[] = {
     {kHeld, kVehicle}, {Tindrel2VehicleData2::kVehicleApproval, kApproval}};
 inline constexpr RecordKinds kCustomerRecords[] = {{kHeld, kCustomer}};
 
-static_assert(kKontroll2Members.size() == 47 && kBil2Members.size() == 84 &&
-              kKundeMembers.size() == 16);
+static_assert(kKontrollMembers.size() == 46 && kKontroll2Members.size() == 47 &&
+              kBilMembers.size() == 20 && kBil2Members.size() == 84 &&
+              kKundeMembers.size() == 16 && kVelkarMembers.size() == 10);
+static_assert(TableAgrees(kKontrollMembers, kInspectionRecords));
 static_assert(TableAgrees(kKontroll2Members, kInspectionRecords));
 static_assert(TableAgrees(kBil2Members, kVehicleRecords));
 static_assert(TableAgrees(kBilMembers, kVehicleRecords));

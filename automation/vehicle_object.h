@@ -1,20 +1,20 @@
 #pragma once
 // TVehicleObject: what ORV_Bil and ORV_Bil2 do. The object holds at most one
 // vehicle record, the result of its last lookup; every property reads it
-// through the member table (kBilMembers / kBil2Members). Both lookups ask
-// the service; Finn fires nothing and reports failures as errors, Hent tells
+// through the member table of its interface (kBilMembers / kBil2Members,
+// expanded from the lists in member_tables.h). Both lookups ask the
+// service; Finn fires nothing and reports failures as errors, Hent tells
 // the outcome by event.
 //
-// The COM classes forward member by member:
-//   every property get          Get(dispid), typed with the *Value helpers
+// The COM classes are expanded from the same lists and forward member by
+// member:
+//   every property get          Get(dispid), the value in the row's type
 //   Kjennemerke put (1)         SetKjennemerke: accepted and ignored
 //   Finn (19), Hent (20)        Finn(regNo), Hent(regNo)
 //
 // IORV_Bil has DISPIDs 1 to 20 (4 being Godkjentdato, which hides approval
 // dates of 1900 and earlier); IORV_Bil2 has 1 to 84 (4 being Godkjdato,
-// unfiltered). Members without a source (Ytelsesmaal, Diffsperre,
-// Akselavstand1-4, Egenvekt_foraksel/-bakaksel, Sitteplasser_foran,
-// Staaplasser, Tecdoc, Spesialdato1) read the empty value.
+// unfiltered). The rows without a source read the empty value.
 
 #include <memory>
 #include <span>

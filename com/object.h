@@ -10,14 +10,14 @@
 //   ISupportErrorInfo          for the default interface
 //   IProvideClassInfo          the coclass's type description
 //   IConnectionPointContainer  only for a class with an event source: its
-//                              one connection point (com_events.h)
+//                              one connection point (com/connection_point.h)
 //
 // A class derives from it with its dual interface and implements the
 // interface's members, each through Call or Read, which turn any exception
 // into DISP_E_EXCEPTION with error information (description: the
 // exception's message; source: the class's ProgID). The member lists of
-// com_members.h expand into such members with the TINDREL_COM_* macros
-// below, forwarding to the class's behaviour object:
+// automation/member_tables.h expand into such members with
+// TINDREL_COM_MEMBERS below, forwarding to the class's behaviour object:
 //
 //   property get   behaviour().Get(dispid), an AutoValue of the member's type
 //   property put   behaviour().Set<Name>(value)
@@ -220,12 +220,14 @@ HRESULT CreateObject(REFIID iid, void** out) noexcept {
 
 }  // namespace tindrel::com
 
-// Expansions of the member lists of com_members.h into members of a class
-// derived from AutomationObject whose behaviour object is `behaviour()`.
-#define TINDREL_COM_METHOD(Name) \
+// Expansions of the member lists of automation/member_tables.h into members
+// of a class derived from AutomationObject whose behaviour object is
+// `behaviour()`. A get passes its row's DISPID to Get, which finds the same
+// row in the behaviour's table; the rows' read columns are not needed here.
+#define TINDREL_COM_METHOD(Name, Dispid) \
   HRESULT STDMETHODCALLTYPE Name() override { return Call([&] { behaviour().Name(); }); }
 
-#define TINDREL_COM_METHOD1(Name, Type)                                                   \
+#define TINDREL_COM_METHOD1(Name, Dispid, Type)                                           \
   HRESULT STDMETHODCALLTYPE Name(::tindrel::com::ComType<::tindrel::AutoType::Type> arg) \
       override {                                                                          \
     return Call([&] {                                                                     \
@@ -233,14 +235,14 @@ HRESULT CreateObject(REFIID iid, void** out) noexcept {
     });                                                                                   \
   }
 
-#define TINDREL_COM_GET(Name, Dispid, Type)                                           \
+#define TINDREL_COM_GET(Name, Dispid, Type, ...)                                      \
   HRESULT STDMETHODCALLTYPE get_##Name(                                               \
       ::tindrel::com::ComType<::tindrel::AutoType::Type>* value) override {           \
     return Read<::tindrel::AutoType::Type>(value,                                     \
                                            [&] { return behaviour().Get(Dispid); });  \
   }
 
-#define TINDREL_COM_GETPUT(Name, Dispid, Type)                                            \
+#define TINDREL_COM_GETPUT(Name, Dispid, Type, ...)                                       \
   TINDREL_COM_GET(Name, Dispid, Type)                                                     \
   HRESULT STDMETHODCALLTYPE put_##Name(::tindrel::com::ComType<::tindrel::AutoType::Type> \
                                            value) override {                              \

@@ -4,7 +4,7 @@
 // no session.
 
 #include "automation/Tindrel2.h"
-#include "automation/com_members.h"
+#include "automation/member_tables.h"
 #include "com/object.h"
 #include "automation/customer_object.h"
 #include "automation/session_link.h"

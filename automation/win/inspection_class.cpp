@@ -3,7 +3,7 @@
 // object. ORV_Kontroll2 differs only in its interface and Kvitteringsnr.
 
 #include "automation/Tindrel2.h"
-#include "automation/com_members.h"
+#include "automation/member_tables.h"
 #include "com/object.h"
 #include "automation/inspection_object.h"
 #include "automation/session_link.h"

@@ -5,7 +5,7 @@
 
 #include "automation/Tindrel2.h"
 #include "automation/clock.h"
-#include "automation/com_members.h"
+#include "automation/member_tables.h"
 #include "com/object.h"
 #include "automation/session_link.h"
 #include "automation/vehicle_object.h"
@@ -13,7 +13,7 @@
 namespace tindrel {
 namespace {
 
-// What both classes hold; see InspectionClass in kontroll_com.cpp.
+// What both classes hold; see InspectionClass in inspection_class.cpp.
 template <class Interface>
 class VehicleClass : public com::AutomationObject<Interface> {
  protected:

@@ -3,7 +3,7 @@
 // so nothing is ever fired.
 
 #include "automation/Tindrel2.h"
-#include "automation/com_members.h"
+#include "automation/member_tables.h"
 #include "com/object.h"
 #include "automation/session_link.h"
 #include "automation/workshop_host_object.h"

@@ -12,13 +12,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <stdexcept>
+#include <span>
 #include <string>
+#include <vector>
 
 #include "automation/Tindrel2.h"
 #include "com/class_factory.h"
-#include "automation/com_members.h"
+#include "automation/member_tables.h"
 #include "com/object.h"
 #include "tests/wine/com_placeholder.h"
 #include "com/server.h"
@@ -130,46 +133,79 @@ TEST(ComObjects, TheClassTableAgreesWithTheTypeLibrary) {
   }
 }
 
-// The member lists of com_members.h: every row's DISPID and kind as the
-// library has them (a row with the right name and type but a wrong DISPID
-// would compile and read the wrong member).
-struct Row {
-  const wchar_t* name;
+// The member tables, expanded from the same lists as the classes' overrides,
+// row by row against the library: the compiler checks names and COM types
+// against the widl header, but not the DISPID a get hands to its behaviour,
+// the order, nor Bool against Int16 (both a short).
+struct Declared {
+  std::wstring name;
   DISPID dispid;
-  bool put;
+  MemberKind kind;
+  VARTYPE type;  // of a property get; VT_EMPTY for a method
 };
-#define ROW_M(Name) {L## #Name, DISPID_UNKNOWN, false},
-#define ROW_M1(Name, Type) {L## #Name, DISPID_UNKNOWN, false},
-#define ROW_G(Name, Dispid, Type) {L## #Name, Dispid, false},
-#define ROW_GP(Name, Dispid, Type) {L## #Name, Dispid, true},
-#define ROWS(LIST) LIST(ROW_M, ROW_M1, ROW_G, ROW_GP)
-const Row kKontrollRows[] = {ROWS(TINDREL_IORV_KONTROLL_MEMBERS)};
-const Row kKontroll2Rows[] = {ROWS(TINDREL_IORV_KONTROLL2_MEMBERS)};
-const Row kKundeRows[] = {ROWS(TINDREL_IORV_KUNDE_MEMBERS)};
-const Row kBilRows[] = {ROWS(TINDREL_IORV_BIL_MEMBERS)};
-const Row kBil2Rows[] = {ROWS(TINDREL_IORV_BIL2_MEMBERS)};
-const Row kVelkarRows[] = {ROWS(TINDREL_IORV_VELKAR_MEMBERS)};
 
-void ExpectRowsMatch(REFIID iid, std::span<const Row> rows) {
+std::vector<Declared> DeclaredMembers(REFIID iid) {
   const ComPtr<ITypeInfo> info = com::TypeInfoOf(iid);
-  for (const Row& row : rows) {
-    SCOPED_TRACE(::testing::PrintToString(std::wstring(row.name)));
-    LPOLESTR names[] = {const_cast<LPOLESTR>(row.name)};
-    DISPID id = DISPID_UNKNOWN;
-    ASSERT_EQ(S_OK, info->GetIDsOfNames(names, 1, &id));
-    if (row.dispid != DISPID_UNKNOWN) {
-      EXPECT_EQ(row.dispid, id);
+  TYPEATTR* attr = nullptr;
+  if (FAILED(info->GetTypeAttr(&attr))) return {};
+  const UINT count = attr->cFuncs;
+  info->ReleaseTypeAttr(attr);
+  std::vector<Declared> out;
+  for (UINT i = 0; i < count; ++i) {
+    FUNCDESC* fd = nullptr;
+    if (FAILED(info->GetFuncDesc(i, &fd))) continue;
+    win::UniqueBstr name;
+    info->GetDocumentation(fd->memid, name.put(), nullptr, nullptr, nullptr);
+    const INVOKEKIND invkind = fd->invkind;
+    const Declared d{name.get() ? name.get() : L"", fd->memid,
+                     invkind == INVOKE_FUNC ? MemberKind::Method : MemberKind::Get,
+                     invkind == INVOKE_PROPERTYGET ? fd->elemdescFunc.tdesc.vt : VARTYPE{VT_EMPTY}};
+    info->ReleaseFuncDesc(fd);
+    if (test::IsInherited(d.name)) continue;
+    auto pair = std::find_if(out.begin(), out.end(),
+                             [&](const Declared& o) { return o.dispid == d.dispid; });
+    if (pair == out.end()) {
+      out.push_back(d);
+    } else {
+      pair->kind = MemberKind::GetPut;
+      if (d.type != VT_EMPTY) pair->type = d.type;  // the get's, if the put came first
     }
+  }
+  return out;
+}
+
+VARTYPE VarTypeOf(AutoType type) {
+  switch (type) {
+    case AutoType::String: return VT_BSTR;
+    case AutoType::Int32: return VT_I4;
+    case AutoType::Int16: return VT_I2;
+    case AutoType::Bool: return VT_BOOL;
+    case AutoType::Date: return VT_DATE;
+  }
+  return VT_EMPTY;
+}
+
+void ExpectRowsMatch(REFIID iid, std::span<const MemberRow> rows) {
+  const std::vector<Declared> declared = DeclaredMembers(iid);
+  ASSERT_EQ(declared.size(), rows.size());
+  for (size_t i = 0; i < rows.size(); ++i) {
+    const MemberRow& row = rows[i];
+    SCOPED_TRACE(std::string(row.name));
+    EXPECT_EQ(win::Widen(row.name), declared[i].name);
+    EXPECT_EQ(row.dispid, declared[i].dispid);
+    EXPECT_EQ(row.kind, declared[i].kind);
+    EXPECT_EQ(row.kind == MemberKind::Method ? VARTYPE{VT_EMPTY} : VarTypeOf(row.type),
+              declared[i].type);
   }
 }
 
 TEST(ComObjects, MemberListsAgreeWithTheTypeLibrary) {
-  ExpectRowsMatch(IID_IORV_Kontroll, kKontrollRows);
-  ExpectRowsMatch(IID_IORV_Kontroll2, kKontroll2Rows);
-  ExpectRowsMatch(IID_IORV_Kunde, kKundeRows);
-  ExpectRowsMatch(IID_IORV_Bil, kBilRows);
-  ExpectRowsMatch(IID_IORV_Bil2, kBil2Rows);
-  ExpectRowsMatch(IID_IORV_Velkar, kVelkarRows);
+  ExpectRowsMatch(IID_IORV_Kontroll, kKontrollMembers);
+  ExpectRowsMatch(IID_IORV_Kontroll2, kKontroll2Members);
+  ExpectRowsMatch(IID_IORV_Kunde, kKundeMembers);
+  ExpectRowsMatch(IID_IORV_Bil, kBilMembers);
+  ExpectRowsMatch(IID_IORV_Bil2, kBil2Members);
+  ExpectRowsMatch(IID_IORV_Velkar, kVelkarMembers);
 }
 
 // Called with empty arguments against a service that knows nothing, every

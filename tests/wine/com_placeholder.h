@@ -1,29 +1,29 @@
 #pragma once
-// Placeholder behaviour: a class with the behaviour objects' shape (Get by
-// DISPID, Set<Name> per writable property, one function per method) made
-// from a member list of com_members.h. Every get answers the empty value of
-// its type, every put and every method succeeds and changes nothing. A COM
-// class uses one until the real behaviour object of its coclass takes its
-// place. Windows only (the value types come from com_convert.h).
+// Test-only: a behaviour class with nothing behind it, made from a member
+// list of automation/member_tables.h. It has the shape the COM classes
+// forward to (Get by DISPID, Set<Name> per writable property, one function
+// per method); every get answers the empty value of its type, every put and
+// every method succeeds and changes nothing. The COM object tests derive
+// from one to script failures and events behind a real AutomationObject.
+// Windows only (the value types come from com/convert.h).
 
 #include <stdexcept>
 
-#include "com/convert.h"
-#include "automation/com_members.h"
 #include "automation/conversions.h"
+#include "automation/member_tables.h"
+#include "com/convert.h"
 
-#define TINDREL_PLACEHOLDER_CASE(Name, Dispid, Type) \
-  case Dispid:                                      \
+#define TINDREL_PLACEHOLDER_CASE(Name, Dispid, Type, ...) \
+  case Dispid:                                           \
     return ::tindrel::EmptyValue(::tindrel::AutoType::Type);
-#define TINDREL_PLACEHOLDER_METHOD(Name) \
+#define TINDREL_PLACEHOLDER_METHOD(Name, Dispid) \
   void Name() {}
-#define TINDREL_PLACEHOLDER_METHOD1(Name, Type) \
+#define TINDREL_PLACEHOLDER_METHOD1(Name, Dispid, Type) \
   void Name(::tindrel::com::ValueType<::tindrel::AutoType::Type>) {}
-#define TINDREL_PLACEHOLDER_SETTER(Name, Dispid, Type) \
+#define TINDREL_PLACEHOLDER_SETTER(Name, Dispid, Type, ...) \
   void Set##Name(::tindrel::com::ValueType<::tindrel::AutoType::Type>) {}
 
-// Defines class `ClassName` from member list `LIST`. A DISPID that repeats in
-// the list fails to compile (duplicate case).
+// Defines class `ClassName` from member list `LIST`.
 #define TINDREL_PLACEHOLDER_BEHAVIOUR(ClassName, LIST)                                     \
   class ClassName {                                                                        \
    public:                                                                                 \
