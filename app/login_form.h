@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <optional>
 
 #include "session/session_platform.h"
@@ -24,5 +25,16 @@ inline constexpr int kLoginButtonId = IDOK;
 // read first, then user name); nullopt when the close box did. Escape does
 // nothing. Throws tindrel::Error when the dialog cannot be shown.
 std::optional<LoginAnswer> ShowLoginForm(HWND owner);
+
+// The same dialog, for the session: `answered` runs exactly once, inside the
+// dialog when the user answers it (with the answer, or nullopt for the close
+// box or a failure to read the fields), after the dialog has been hidden; or
+// after it has ended for any other reason. Errors `answered` raises are
+// carried out of the dialog and raised again here. True when the login
+// button closed it.
+bool RunLoginForm(HWND owner, const std::function<void(std::optional<LoginAnswer>)>& answered);
+
+// The login dialog on the screen now, or null.
+HWND OpenLoginForm();
 
 }  // namespace tindrel
