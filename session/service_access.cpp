@@ -95,7 +95,7 @@ bool TServiceAccess::PromptLogin() {
       }
     }
     round->done = true;
-    openLogin_.reset();
+    if (openLogin_ == round) openLogin_.reset();
   });
   return OutcomeOf(*round);
 }
