@@ -77,15 +77,35 @@ class DialogTemplate {
   size_t countOffset_ = 0;
 };
 
+// Asks the dialog to take the foreground and the focus once more after its
+// modal loop runs (the first attempt, in WM_INITDIALOG, comes before the
+// dialog manager's own show and activation).
+constexpr UINT kActivateMessage = WM_APP + 1;
+
 // Room for five wrapped lines of the reason, in dialog units.
 constexpr short kReasonHeight = 40;
 
 struct DialogState {
-  std::optional<LoginAnswer> answer;
-  // An error while reading the fields, carried out of the dialog procedure
-  // and raised again by ShowLoginForm.
+  const std::function<void(std::optional<LoginAnswer>)>* answered = nullptr;
+  bool told = false;
+  // An error while reading the fields or from `answered`, carried out of the
+  // dialog procedure and raised again by RunLoginForm.
   std::exception_ptr error;
+
+  void Tell(std::optional<LoginAnswer> answer) {
+    if (told) return;
+    told = true;
+    try {
+      (*answered)(std::move(answer));
+    } catch (...) {
+      if (!error) error = std::current_exception();
+    }
+  }
 };
+
+// One dialog at a time is the session's rule; a second one (the main
+// window's button) keeps the first one's handle here until it ends.
+HWND g_openDialog = nullptr;
 
 std::string FieldText(HWND dialog, int id) {
   HWND field = GetDlgItem(dialog, id);
@@ -99,18 +119,31 @@ std::string FieldText(HWND dialog, int id) {
 }
 
 // Without an owner the dialog may be started from an automation call while
-// another program is in front; the system lets a process take the
-// foreground only in some cases, so borrow the foreground thread's input
-// state for the moment of the switch.
+// another program is in front, and Windows gives the foreground only to a
+// process that has it or was handed it (AllowSetForegroundWindow, which only
+// the client could call). Attaching to the foreground thread's input for the
+// moment of the switch makes the system treat the call as coming from that
+// thread, which it accepts; where it still refuses, the dialog stays topmost
+// and flashes on the taskbar instead of stealing input by synthetic keys.
 void BringToForeground(HWND window) {
   HWND front = GetForegroundWindow();
+  if (front == window) return;
   const DWORD frontThread = front ? GetWindowThreadProcessId(front, nullptr) : 0;
   const DWORD ownThread = GetCurrentThreadId();
   const bool attach = frontThread != 0 && frontThread != ownThread &&
                       AttachThreadInput(ownThread, frontThread, TRUE);
-  SetForegroundWindow(window);
   BringWindowToTop(window);
+  const bool inFront = SetForegroundWindow(window);
+  SetActiveWindow(window);
   if (attach) AttachThreadInput(ownThread, frontThread, FALSE);
+  if (!inFront) FlashWindow(window, TRUE);
+}
+
+void TakeFocus(HWND dialog) {
+  BringToForeground(dialog);
+  HWND field = GetDlgItem(dialog, kLoginUserNameEditId);
+  if (GetFocus() != field && GetFocus() != GetDlgItem(dialog, kLoginPasswordEditId))
+    SetFocus(field);
 }
 
 INT_PTR CALLBACK LoginDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -120,24 +153,32 @@ INT_PTR CALLBACK LoginDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
       SendDlgItemMessageW(dialog, kLoginPasswordEditId, EM_SETPASSWORDCHAR, L'*', 0);
       SetWindowPos(dialog, HWND_TOPMOST, 0, 0, 0, 0,
                    SWP_NOSIZE | SWP_SHOWWINDOW | SWP_NOOWNERZORDER);
-      BringToForeground(dialog);
-      SetFocus(GetDlgItem(dialog, kLoginUserNameEditId));
+      g_openDialog = dialog;
+      TakeFocus(dialog);
+      PostMessageW(dialog, kActivateMessage, 0, 0);
       return FALSE;  // the focus is set
     }
+    case kActivateMessage:
+      TakeFocus(dialog);
+      return TRUE;
     case WM_COMMAND:
       switch (LOWORD(wParam)) {
         case kLoginButtonId: {
           auto* state = reinterpret_cast<DialogState*>(GetWindowLongPtrW(dialog, DWLP_USER));
+          std::optional<LoginAnswer> answer;
           try {
-            LoginAnswer answer;
-            answer.password = FieldText(dialog, kLoginPasswordEditId);
-            answer.userName = FieldText(dialog, kLoginUserNameEditId);
-            state->answer = std::move(answer);
-            EndDialog(dialog, kResultLogin);
+            LoginAnswer read;
+            read.password = FieldText(dialog, kLoginPasswordEditId);
+            read.userName = FieldText(dialog, kLoginUserNameEditId);
+            answer = std::move(read);
           } catch (...) {
             state->error = std::current_exception();
-            EndDialog(dialog, kResultClosed);
           }
+          const bool given = answer.has_value();
+          // Gone from the screen before the login runs, as if closed.
+          ShowWindow(dialog, SW_HIDE);
+          state->Tell(std::move(answer));
+          EndDialog(dialog, given && !state->error ? kResultLogin : kResultClosed);
           return TRUE;
         }
         case IDCANCEL:
@@ -145,16 +186,21 @@ INT_PTR CALLBACK LoginDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
           return TRUE;
       }
       return FALSE;
-    case WM_CLOSE:
+    case WM_CLOSE: {
+      auto* state = reinterpret_cast<DialogState*>(GetWindowLongPtrW(dialog, DWLP_USER));
+      ShowWindow(dialog, SW_HIDE);
+      state->Tell(std::nullopt);
       EndDialog(dialog, kResultClosed);
       return TRUE;
+    }
   }
   return FALSE;
 }
 
 }  // namespace
 
-std::optional<LoginAnswer> ShowLoginForm(HWND owner, const std::string& reason) {
+bool RunLoginForm(HWND owner, const std::function<void(std::optional<LoginAnswer>)>& answered,
+                  const std::string& reason) {
   // Pixel sizes of the design (client 160 x 140) in dialog units of an
   // 8-point Tahoma, about 1.5 by 1.6 pixels each.
   DialogTemplate t(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT |
@@ -176,13 +222,26 @@ std::optional<LoginAnswer> ShowLoginForm(HWND owner, const std::string& reason) 
   }
 
   DialogState state;
+  state.answered = &answered;
+  const HWND before = g_openDialog;
   const INT_PTR result =
       DialogBoxIndirectParamW(GetModuleHandleW(nullptr), t.get(), owner, LoginDialogProc,
                               reinterpret_cast<LPARAM>(&state));
+  g_openDialog = before;
+  // Ended some other way (a quit message in its loop): nobody may be left
+  // waiting for an answer.
+  state.Tell(std::nullopt);
   if (state.error) std::rethrow_exception(state.error);
   if (result == -1 || result == 0) throw Error("Kunne ikke vise innloggingsvinduet.");
-  if (result != kResultLogin) return std::nullopt;
-  return std::move(state.answer);
+  return result == kResultLogin;
 }
+
+std::optional<LoginAnswer> ShowLoginForm(HWND owner) {
+  std::optional<LoginAnswer> answer;
+  RunLoginForm(owner, [&](std::optional<LoginAnswer> given) { answer = std::move(given); });
+  return answer;
+}
+
+HWND OpenLoginForm() { return g_openDialog; }
 
 }  // namespace tindrel

@@ -15,11 +15,32 @@ namespace {
 class WindowsSessionPlatform final : public ISessionPlatform {
  public:
   std::string GetMachineSalt() override { return windows::MachineSalt(); }
-  std::optional<LoginAnswer> AskForLogin() override {
-    const std::string reason = std::exchange(loginReason_, std::string());
-    return ShowLoginForm(nullptr, reason);
+  std::optional<LoginAnswer> AskForLogin() override { return ShowLoginForm(nullptr); }
+  bool RunLoginDialog(
+      const std::function<void(std::optional<LoginAnswer>)>& answered) override {
+    return RunLoginForm(nullptr, answered, std::exchange(loginReason_, std::string()));
   }
+  // The thread's own message loop, one level deeper: the open dialog's
+  // messages (with its keyboard handling) and the calls of other clients
+  // run as they would in the dialog's loop.
   void TellLoginReason(const std::string& reason) override { loginReason_ = reason; }
+  bool WaitForLogin(const std::function<bool()>& pending) override {
+    MSG msg;
+    while (pending()) {
+      const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+      if (got == -1) return false;
+      if (got == 0) {
+        // The program ends: the quit goes on to the loops further down.
+        PostQuitMessage(static_cast<int>(msg.wParam));
+        return false;
+      }
+      HWND dialog = OpenLoginForm();
+      if (dialog && IsDialogMessageW(dialog, &msg)) continue;
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+    return true;
+  }
   void ShowInspectionRefused(const std::string& reason) override {
     windows::ShowInspectionRefused(reason);
   }

@@ -19,15 +19,22 @@
 //   (12), LukkKontroll (13),               nothing is deleted, started or
 //   StartKontroll (5)                      closed, the record stays
 //
+// One record, one save: a write that arrives while a save of this object is
+// in flight (its login dialog lets calls in) is stored but starts no save of
+// its own; once the save has returned, the write is put on the record the
+// service answered with and that record, numbered, is sent once more.
+//
 // Errors leave as tindrel::Error with the text for the client (a failure of
 // the login inside the save); the record then keeps the value just written,
 // unsaved. A DISPID that the interface does not have is a programming error
 // (std::logic_error).
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "automation/conversions.h"
 #include "automation/event_target.h"
@@ -75,8 +82,8 @@ class TInspectionObject {
   void StartKontroll() {}
 
  private:
-  template <class Store>
-  void Write(Store store);
+  void Write(std::function<void(Tindrel2InspectionData2&)> store);
+  bool Ready() const;
   void SaveIfReady();
 
   Interface iface_;
@@ -86,6 +93,9 @@ class TInspectionObject {
   // Shared with a save in progress: the login dialog of a request lets other
   // calls in (NyKontroll among them) before the request has read the record.
   std::shared_ptr<Tindrel2InspectionData2> held_;
+  // A save is in flight; the writes that arrived during it, in order.
+  bool saving_ = false;
+  std::vector<std::function<void(Tindrel2InspectionData2&)>> lateWrites_;
 };
 
 }  // namespace tindrel

@@ -1,6 +1,7 @@
 #include <windows.h>
 #include <oleauto.h>
 
+#include <cwchar>
 #include <stdexcept>
 #include <utility>
 
@@ -37,6 +38,26 @@ static_assert(std::size(kCoclasses) == 8);
 DWORD g_quitThread = 0;
 // The registration of the class objects while there is one.
 ClassObjects* g_classObjects = nullptr;
+// Live objects and factory locks, as counted here.
+ULONG g_live = 0;
+// The idle timer of automation mode, while it runs.
+UINT_PTR g_idleTimer = 0;
+
+constexpr DWORD kAutomationIdleLimitMs = 5 * 60 * 1000;
+
+// The end of an automation instance: no class object left to ask (a client
+// that asks now gets a new server process rather than this ending one), then
+// the main thread's loop ends.
+void EndAutomationInstance() noexcept {
+  if (g_idleTimer) KillTimer(nullptr, std::exchange(g_idleTimer, 0));
+  if (g_classObjects) g_classObjects->Revoke();
+  PostThreadMessageW(g_quitThread, WM_QUIT, 0, 0);
+}
+
+void CALLBACK IdleTimerElapsed(HWND, UINT, UINT_PTR, DWORD) noexcept {
+  if (g_idleTimer) KillTimer(nullptr, std::exchange(g_idleTimer, 0));
+  if (g_quitThread != 0 && g_live == 0) EndAutomationInstance();
+}
 
 }  // namespace
 
@@ -90,13 +111,18 @@ ComPtr<ITypeInfo> VtableTypeInfoOf(REFIID iid) {
   return info;
 }
 
-void ServerProcessAddRef() noexcept { CoAddRefServerProcess(); }
+void ServerProcessAddRef() noexcept {
+  ++g_live;
+  // An object lives: from now on its last release ends the instance.
+  if (g_idleTimer) KillTimer(nullptr, std::exchange(g_idleTimer, 0));
+  CoAddRefServerProcess();
+}
 
 void ServerProcessRelease() noexcept {
+  if (g_live > 0) --g_live;
   if (CoReleaseServerProcess() != 0) return;
   if (g_quitThread != 0) {
-    if (g_classObjects) g_classObjects->Revoke();
-    PostThreadMessageW(g_quitThread, WM_QUIT, 0, 0);
+    EndAutomationInstance();
   } else {
     // COM suspended the class objects when the count reached zero; outside
     // automation mode the running instance keeps serving new clients (a
@@ -105,7 +131,22 @@ void ServerProcessRelease() noexcept {
   }
 }
 
-void QuitOnLastRelease(DWORD threadId) noexcept { g_quitThread = threadId; }
+void QuitOnLastRelease(DWORD threadId) noexcept {
+  g_quitThread = threadId;
+  if (g_live == 0 && !g_idleTimer)
+    g_idleTimer = SetTimer(nullptr, 0, AutomationIdleLimit(), &IdleTimerElapsed);
+}
+
+DWORD AutomationIdleLimit() noexcept {
+  wchar_t text[16] = {};
+  const DWORD n = GetEnvironmentVariableW(L"TINDREL_AUTOMATION_IDLE_MS", text, 16);
+  if (n == 0 || n >= 16) return kAutomationIdleLimitMs;
+  wchar_t* end = nullptr;
+  const unsigned long ms = wcstoul(text, &end, 10);
+  if (end == text || *end != L'\0' || ms == 0 || ms > kAutomationIdleLimitMs)
+    return kAutomationIdleLimitMs;
+  return static_cast<DWORD>(ms);
+}
 
 ClassObjects::ClassObjects() {
   size_t registered = 0;

@@ -65,7 +65,19 @@ void ServerProcessRelease() noexcept;
 // than this ending one) and WM_QUIT is posted to `threadId` (the main
 // thread, whose message loop then ends). In any other mode the last release
 // ends nothing and the class objects stay available.
+//
+// The same end comes to an automation instance that has had no live object
+// for AutomationIdleLimit(): its client never made one, or gave up while
+// this instance waited for its predecessor. It must not keep "mxTindrel2",
+// since every later start would be refused. The wait runs as a thread timer
+// of the calling (main) thread, so the message loop must run.
 void QuitOnLastRelease(DWORD threadId) noexcept;
+
+// How long an automation instance waits idle before it ends: five minutes.
+// For tests only, the environment variable TINDREL_AUTOMATION_IDLE_MS,
+// when it holds a whole number of milliseconds from 1 up to that, shortens
+// it; anything else is ignored. Read here and nowhere else.
+DWORD AutomationIdleLimit() noexcept;
 
 // The class objects of all eight classes, registered with COM for the life
 // of this value (REGCLS_MULTIPLEUSE; the objects live in the calling

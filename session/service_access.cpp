@@ -67,14 +67,49 @@ bool TServiceAccess::LogIn(const std::string& userName, const std::string& passw
 }
 
 bool TServiceAccess::PromptLogin() {
-  std::optional<LoginAnswer> answer = platform_.AskForLogin();
-  if (!answer) return false;
-  struct WipeOnExit {
-    std::string& s;
-    ~WipeOnExit() { Wipe(s); }
-  } wipe{answer->password};
-  LogIn(answer->userName, answer->password);
-  return true;
+  if (openLogin_) return AwaitOpenLogin();
+  const std::shared_ptr<LoginRound> round = std::make_shared<LoginRound>();
+  openLogin_ = round;
+  // However the dialog ends (an error showing it included), it is no longer
+  // open and nobody waits for it any more.
+  struct CloseRound {
+    TServiceAccess& self;
+    const std::shared_ptr<LoginRound>& round;
+    ~CloseRound() {
+      round->done = true;
+      if (self.openLogin_ == round) self.openLogin_.reset();
+    }
+  } close{*this, round};
+  platform_.RunLoginDialog([&](std::optional<LoginAnswer> answer) noexcept {
+    if (round->done) return;
+    if (answer) {
+      struct WipeOnExit {
+        std::string& s;
+        ~WipeOnExit() { Wipe(s); }
+      } wipe{answer->password};
+      round->answered = true;
+      try {
+        LogIn(answer->userName, answer->password);
+      } catch (...) {
+        round->error = std::current_exception();
+      }
+    }
+    round->done = true;
+    if (openLogin_ == round) openLogin_.reset();
+  });
+  return OutcomeOf(*round);
+}
+
+bool TServiceAccess::OutcomeOf(const LoginRound& round) {
+  if (round.error) std::rethrow_exception(round.error);
+  return round.answered;
+}
+
+bool TServiceAccess::AwaitOpenLogin() {
+  const std::shared_ptr<LoginRound> round = openLogin_;
+  if (!platform_.WaitForLogin([&] { return !round->done; })) return false;
+  if (!round->done) return false;
+  return OutcomeOf(*round);
 }
 
 void TServiceAccess::LoadTokenCache() {

@@ -12,9 +12,20 @@
 // breaks the request off with its empty result. An error raised by the login
 // itself (Authenticate failing) leaves the request.
 //
+// One login dialog at a time. The dialog's message loop lets other clients'
+// calls in, and their requests may need a login too. There is one thread, so
+// such a request cannot block: it runs a nested modal wait (WaitForLogin)
+// until the user has answered the dialog that is open, and then takes that
+// login's outcome (the login button: go on with whatever token the login
+// left; the close box: break off; an error of Authenticate: the same error).
+// Because the waiting request sits above the dialog's own frame on the
+// stack, the login is made at the moment of the answer, from inside the
+// dialog (ISessionPlatform::RunLoginDialog), not after it has returned.
+//
 // Main thread only; no locks. Records returned belong to the caller.
 
 #include <cstdint>
+#include <exception>
 #include <memory>
 #include <optional>
 #include <string>
@@ -44,8 +55,11 @@ class TServiceAccess {
   // True when a token is held afterwards. Errors from Authenticate reach the
   // caller with the token unchanged. The password is kept nowhere.
   bool LogIn(const std::string& userName, const std::string& password);
-  // Login dialog, then LogIn. False only when the dialog was closed.
+  // Login dialog, then LogIn. False only when the dialog was closed. While
+  // a dialog is open already, waits for its outcome instead of asking again.
   bool PromptLogin();
+  // A login dialog is open (a request is waiting for the user).
+  bool LoginOpen() const { return openLogin_ != nullptr; }
 
   // Null when the user broke off, or when the service has no such vehicle.
   std::unique_ptr<Tindrel2VehicleData2> FetchVehicleData(const std::string& regNo);
@@ -75,6 +89,14 @@ class TServiceAccess {
   std::optional<Result> Request(std::string statusText, Call call);
   void ShowStatusBalloon();
   ITindrel2Service& Service();
+  // One login dialog: what became of it, shared by every request waiting.
+  struct LoginRound {
+    bool done = false;
+    bool answered = false;  // the login button, not the close box
+    std::exception_ptr error;
+  };
+  static bool OutcomeOf(const LoginRound& round);
+  bool AwaitOpenLogin();
 
   ISessionPlatform& platform_;
   std::unique_ptr<ORVSecurityToken2> token_;
@@ -82,6 +104,7 @@ class TServiceAccess {
   std::string statusText_;
   std::string machineSalt_;
   std::string serviceAddress_;
+  std::shared_ptr<LoginRound> openLogin_;
 };
 
 // The process-wide session, owned by the main window; null outside its life.

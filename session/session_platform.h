@@ -9,6 +9,7 @@
 // says otherwise.
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -44,9 +45,31 @@ class ISessionPlatform {
   virtual std::optional<LoginAnswer> AskForLogin() = 0;
 
   // Why the last attempt of a request failed (the error's text), told just
-  // before the login dialog is asked for again: the next AskForLogin shows
-  // it and forgets it. The default shows nothing.
+  // before the login dialog is asked for again: the next dialog shows it and
+  // forgets it. The default shows nothing.
   virtual void TellLoginReason(const std::string& /*reason*/) {}
+
+  // The login dialog as the session shows it. `answered` runs exactly once,
+  // from inside the dialog at the moment the user answers it (with the
+  // answer, or nullopt for the close box), after the dialog has been hidden
+  // and before it has returned: the dialog's message loop may have let other
+  // calls in, and one of them may be waiting (WaitForLogin) above this call
+  // on the one stack, so the login must be complete before any frame below
+  // it can return. True when the login button closed the dialog. This
+  // default, for a machine whose dialog lets nothing in, asks AskForLogin.
+  virtual bool RunLoginDialog(const std::function<void(std::optional<LoginAnswer>)>& answered) {
+    std::optional<LoginAnswer> answer = AskForLogin();
+    const bool given = answer.has_value();
+    answered(std::move(answer));
+    return given;
+  }
+
+  // A nested modal wait, for a request that arrives while the login dialog
+  // is open: runs the thread's messages (the open dialog's among them) until
+  // `pending` turns false. False when the wait had to stop first (the
+  // program is ending); the caller then breaks off. This default cannot
+  // wait: it only says whether there is still something to wait for.
+  virtual bool WaitForLogin(const std::function<bool()>& pending) { return !pending(); }
 
   // The service refused to create an inspection: an error message box
   // without owner, system-modal and topmost, caption

@@ -1,6 +1,7 @@
 #include "fake_session.h"
 
 #include <stdexcept>
+#include <utility>
 
 namespace tindrel::test {
 
@@ -131,6 +132,35 @@ std::optional<LoginAnswer> TScriptedPlatform::AskForLogin() {
   if (loginsAccepted <= 0) return std::nullopt;
   --loginsAccepted;
   return LoginAnswer{"verksted", "hemmelig1"};
+}
+
+bool TScriptedPlatform::RunLoginDialog(
+    const std::function<void(std::optional<LoginAnswer>)>& answered) {
+  ++loginDialogs;
+  Dialog dialog{answered};
+  Dialog* outer = std::exchange(open_, &dialog);
+  // A copy: the hook may clear itself.
+  if (auto hook = duringLogin) hook();
+  if (!dialog.done) AnswerOpenDialog();
+  open_ = outer;
+  return dialog.given;
+}
+
+void TScriptedPlatform::AnswerOpenDialog() {
+  std::optional<LoginAnswer> answer;
+  if (loginsAccepted > 0) {
+    --loginsAccepted;
+    answer = LoginAnswer{"verksted", "hemmelig1"};
+  }
+  open_->done = true;
+  open_->given = answer.has_value();
+  open_->answered(std::move(answer));
+}
+
+bool TScriptedPlatform::WaitForLogin(const std::function<bool()>& pending) {
+  ++loginWaits;
+  if (pending() && open_ && !open_->done) AnswerOpenDialog();
+  return !pending();
 }
 
 }  // namespace tindrel::test

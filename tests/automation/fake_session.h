@@ -91,7 +91,19 @@ class TScriptedPlatform final : public ISessionPlatform {
 
   std::string GetMachineSalt() override { return "WORKSHOP-PC"; }
   std::optional<LoginAnswer> AskForLogin() override;
-  void ShowInspectionRefused(const std::string& reason) override { refusals.push_back(reason); }
+  // The dialog is answered when duringLogin has run, or earlier from the
+  // nested wait of a request that duringLogin made (the innermost loop
+  // handles the user's click).
+  bool RunLoginDialog(
+      const std::function<void(std::optional<LoginAnswer>)>& answered) override;
+  bool WaitForLogin(const std::function<bool()>& pending) override;
+  int loginWaits = 0;
+  // Runs while the refusal message box is open, as calls its loop lets in.
+  std::function<void()> duringRefusal;
+  void ShowInspectionRefused(const std::string& reason) override {
+    refusals.push_back(reason);
+    if (auto hook = duringRefusal) hook();
+  }
   void AddStatusIcon() override {}
   void ShowStatusBalloon(const std::u16string&, const std::u16string&) override {}
   void NotifyMainWindow() override {}
@@ -107,6 +119,12 @@ class TScriptedPlatform final : public ISessionPlatform {
  private:
   std::shared_ptr<TScriptedService> service_;
   FixedTimeZone zone_{60};
+  struct Dialog {
+    const std::function<void(std::optional<LoginAnswer>)>& answered;
+    bool done = false, given = false;
+  };
+  Dialog* open_ = nullptr;
+  void AnswerOpenDialog();
 };
 
 // The three together, in construction order.

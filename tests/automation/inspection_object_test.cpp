@@ -299,6 +299,53 @@ TEST_F(InspectionObjectTest, NyKontrollWhileTheSaveWaitsForALoginKeepsTheNewReco
   EXPECT_EQ(events.fired.size(), 1u);
 }
 
+TEST_F(InspectionObjectTest, WritesWhileTheSaveWaitsForALoginMakeOneInspectionThenAnUpdate) {
+  // The service numbers a record it has not seen and keeps the number sent.
+  int created = 0;
+  session.service.saveInspection = [&](const Tindrel2InspectionData2& in) {
+    auto out = in.Clone();
+    if (in.InspectionNo().empty()) out->SetInspectionNo("K-" + std::to_string(2001 + created++));
+    out->SetCreateSucceeded(true);
+    return out;
+  };
+  kontroll.NyKontroll();
+  kontroll.SetKjennemerke("AB12345");
+  session.platform.duringLogin = [&] {
+    session.platform.duringLogin = nullptr;
+    kontroll.SetUnderstellsnr("5678");  // completes the pair once more
+    kontroll.SetKm_stand(4200);
+  };
+  kontroll.SetUnderstellsnr("1234");
+  EXPECT_EQ(created, 1);
+  EXPECT_EQ(session.platform.loginDialogs, 1);
+  ASSERT_EQ(session.service.Requests().size(), 2u);
+  EXPECT_EQ(session.service.sentInspections[1]->InspectionNo(), "K-2001");
+  EXPECT_EQ(LastSent().VIN(), "5678");
+  EXPECT_EQ(LastSent().Mileage(), 4200);
+  EXPECT_EQ(Text(kUnderstellsnr), "5678");
+  EXPECT_EQ(events.fired.size(), 2u);
+
+
+  // A write while the refusal message is on the screen (after the send) is
+  // not lost with the record it went into: it goes out on the answer.
+  session.service.saveInspection = [](const Tindrel2InspectionData2& in) {
+    auto out = in.Clone();
+    out->SetCreateSucceeded(in.Mileage() != 4200);
+    return out;
+  };
+  session.platform.duringRefusal = [&] {
+    session.platform.duringRefusal = nullptr;
+    kontroll.SetSignatur("OK");
+  };
+  kontroll.SetKm_stand(4201);
+  EXPECT_EQ(session.platform.refusals.size(), 0u);
+  kontroll.SetKm_stand(4200);
+  ASSERT_EQ(session.service.Requests().size(), 5u);
+  EXPECT_EQ(LastSent().InspectedByInitials(), "OK");
+  EXPECT_EQ(LastSent().InspectionNo(), "K-2001");
+  EXPECT_EQ(Text(9), "OK");
+}
+
 TEST(InspectionObjectInterfaces, KvitteringsnrBelongsToKontroll2Only) {
   test::TFakeSession session;
   test::TRecordingEvents events;

@@ -3,6 +3,7 @@
 #include <fstream>
 #include <iterator>
 #include <random>
+#include <utility>
 
 #include "base/errors.h"
 #include "session/short_date.h"
@@ -169,6 +170,37 @@ std::optional<LoginAnswer> FakePlatform::AskForLogin() {
   std::optional<LoginAnswer> answer = std::move(logins.front());
   logins.pop_front();
   return answer;
+}
+
+bool FakePlatform::RunLoginDialog(
+    const std::function<void(std::optional<LoginAnswer>)>& answered) {
+  events.push_back("login-dialog");
+  Dialog dialog{answered};
+  Dialog* outer = std::exchange(open_, &dialog);
+  // A copy: the hook may clear itself.
+  if (auto hook = whileOpen) hook();
+  if (!dialog.done) AnswerOpenDialog();
+  open_ = outer;
+  return dialog.given;
+}
+
+// The user answers the dialog that is open: the next scripted login, or the
+// close box when they have run out.
+void FakePlatform::AnswerOpenDialog() {
+  std::optional<LoginAnswer> answer;
+  if (!logins.empty()) {
+    answer = std::move(logins.front());
+    logins.pop_front();
+  }
+  open_->done = true;
+  open_->given = answer.has_value();
+  open_->answered(std::move(answer));
+}
+
+bool FakePlatform::WaitForLogin(const std::function<bool()>& pending) {
+  events.push_back("login-wait");
+  if (pending() && open_ && !open_->done) AnswerOpenDialog();
+  return !pending();
 }
 
 void FakePlatform::ShowInspectionRefused(const std::string& reason) {

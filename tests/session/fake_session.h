@@ -90,7 +90,16 @@ class FakePlatform final : public ISessionPlatform {
     events.push_back("salt");
     return salt;
   }
+  // Runs while the dialog is open, before it is answered: the calls of other
+  // clients that the dialog's message loop lets in. A request among them
+  // that waits (WaitForLogin) sees the dialog answered from its wait, as the
+  // user's click is handled by the innermost loop.
+  std::function<void()> whileOpen;
+
   std::optional<LoginAnswer> AskForLogin() override;
+  bool RunLoginDialog(
+      const std::function<void(std::optional<LoginAnswer>)>& answered) override;
+  bool WaitForLogin(const std::function<bool()>& pending) override;
   void ShowInspectionRefused(const std::string& reason) override;
   void AddStatusIcon() override { events.push_back("icon"); }
   void ShowStatusBalloon(const std::u16string& title, const std::u16string& text) override;
@@ -103,6 +112,13 @@ class FakePlatform final : public ISessionPlatform {
 
  private:
   FixedTimeZone zone_{60};
+  // The dialog open now: how to answer it, and whether it has been.
+  struct Dialog {
+    const std::function<void(std::optional<LoginAnswer>)>& answered;
+    bool done = false, given = false;
+  };
+  Dialog* open_ = nullptr;
+  void AnswerOpenDialog();
 };
 
 }  // namespace tindrel::test

@@ -2,6 +2,7 @@
 // when the user breaks off, and what the user is shown on the way.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <stdexcept>
 
 #include "base/errors.h"
@@ -219,6 +220,57 @@ TEST_F(Requests, AnErrorFromTheLoginItselfLeavesTheRequest) {
   other.logins = {kGood};
   EXPECT_THROW(second.StoreCustomer(*NewCustomer()), TransportError);
   EXPECT_NE(second.Token(), nullptr);
+}
+
+// The dialog's message loop lets another client's request in while the
+// dialog is open: it opens no dialog of its own but waits for the open one
+// and takes its outcome, before the request that opened it goes on.
+TEST_F(Requests, ARequestWhileTheDialogIsOpenWaitsForItAndTakesItsOutcome) {
+  const std::string sig = " SIG-1-abcdefghijklmnopqrstuvwxyz";
+  std::unique_ptr<Tindrel2CustomerData2> inner;
+  std::string innerError;
+  auto whileOpen = [&] {
+    platform.whileOpen = nullptr;
+    try {
+      inner = session->FetchCustomer("1002");
+    } catch (const RemoteFault& e) {
+      innerError = e.what();
+    }
+  };
+
+  // A token: both go on with it, the waiting one first.
+  Start(false);
+  platform.logins = {kGood};
+  platform.whileOpen = whileOpen;
+  EXPECT_NE(session->FetchVehicleData("AB12345"), nullptr);
+  EXPECT_NE(inner, nullptr);
+  EXPECT_EQ(platform.service->calls,
+            (Events{"Authenticate(user)", "GetCustomer(1002)" + sig, "GetVehicleData(AB12345)" + sig}));
+  EXPECT_EQ(platform.Count("login-dialog"), 1);
+  EXPECT_EQ(platform.Count("login-wait"), 1);
+  EXPECT_FALSE(session->LoginOpen());
+
+  // Broken off: both break off, nothing is called.
+  std::filesystem::remove(platform.cachePath);
+  Start(false);
+  platform.whileOpen = whileOpen;
+  EXPECT_EQ(session->FetchVehicleData("AB12345"), nullptr);
+  EXPECT_EQ(inner, nullptr);
+  EXPECT_TRUE(platform.service->calls.empty());
+  EXPECT_EQ(platform.Count("login-dialog"), 1);
+
+  // The login fails: both leave with its error, after one Authenticate.
+  Start(false);  // the broken-off login wrote no cache
+  platform.service->authenticate = [](auto&, auto&, auto&) -> std::unique_ptr<ORVSecurityToken2> {
+    throw RemoteFault("Ukjent bruker");
+  };
+  platform.logins = {kGood};
+  platform.whileOpen = whileOpen;
+  EXPECT_THROW(session->FetchVehicleData("AB12345"), RemoteFault);
+  EXPECT_EQ(innerError, "Ukjent bruker");
+  EXPECT_EQ(platform.service->calls, Events{"Authenticate(user)"});
+  EXPECT_EQ(platform.Count("login-dialog"), 1);
+  EXPECT_FALSE(session->LoginOpen());
 }
 
 TEST_F(Requests, ErrorsOutsideTheProgramsOwnAreNotRetried) {
