@@ -37,10 +37,7 @@ class Checks:
             self.failed += 1
 
 
-def run(env, *args, timeout=120):
-    r = subprocess.run(["wine"] + list(args), env=env, stdin=subprocess.DEVNULL,
-                       stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=timeout)
-    return r.returncode, r.stdout.decode("utf-8", "replace").replace("\r", "")
+run = h.wine
 
 
 def one_version(version, build, checks, work):

@@ -94,7 +94,8 @@ def make_prefix(path=None, arch=None, tag="prefix"):
     and its environment. The desktop process that wineboot leaves behind
     without a display ends here: it would own the desktop, and no window of
     a later program would reach the screen."""
-    if path is None:
+    made = path is None
+    if made:
         path = tempfile.mkdtemp(prefix="tindrel-%s." % tag)
     env = wine_env(path)
     if arch:
@@ -103,6 +104,8 @@ def make_prefix(path=None, arch=None, tag="prefix"):
                        stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
     wineserver(env, "-k")
     if r.returncode != 0:
+        if made:
+            shutil.rmtree(path, ignore_errors=True)
         raise HarnessError("wineboot failed:\n" + r.stdout.decode("utf-8", "replace")[-2000:])
     return path, env
 
