@@ -180,17 +180,11 @@ void TMainForm::RefreshLoginState() {
 }
 
 void TMainForm::LoginButtonClick() {
-  std::optional<LoginAnswer> answer = ShowLoginForm(window_.get());
-  if (!answer) return;
-  struct Wipe {
-    std::string& s;
-    ~Wipe() {
-      SecureZeroMemory(s.data(), s.size());
-      s.clear();
-    }
-  } wipe{answer->password};
-  // The labels follow from the refresh message the login posts.
-  if (ServiceAccess) ServiceAccess->LogIn(answer->userName, answer->password);
+  // Through the session, so that this dialog and one that a request opens
+  // are never open at once: whichever comes second waits for the first and
+  // takes its outcome. The labels follow from the refresh message the login
+  // posts; an error of the login reaches the standard error box.
+  if (ServiceAccess) ServiceAccess->PromptLogin();
 }
 
 void TMainForm::RegistrerClick() { RegistrationProcedure(window_.get()); }

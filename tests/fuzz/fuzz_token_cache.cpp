@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "session/token_cache.h"
-#include "tests/hostile/date_platform.h"
+#include "tests/portable/session/date_platform.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);

@@ -1,0 +1,122 @@
+#!/usr/bin/env python3
+"""The same program under Wine playing Windows XP, 7 and 10: for each, a new
+prefix set to that version (XP in a 32-bit prefix, as XP was), then the
+registration, an activation with a late-bound call, the login dialog and a
+job. Prints one line per check and "N passed, M failed". Takes a few minutes
+(a prefix per version), so it is not part of the ctest run; run it by hand
+under a display:
+
+    xvfb-run -a tests/wine/app/windows_versions.py --build build/win32 [winxp win7 win10]
+"""
+
+import argparse
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "harness"))
+import wine_harness as h  # noqa: E402
+
+JOB = "¤1003¤Per¤Olav¤Berg¤Bygata2¤5003¤Bergen¤AB12345¤VIN0003¤¤4711"
+VERSION_TEXT = {"winxp": "5.1", "win7": "6.1", "win10": "10.0"}
+
+
+class Checks:
+    def __init__(self):
+        self.passed = self.failed = 0
+
+    def check(self, version, what, ok, detail=""):
+        print("%-6s %-4s %s%s" % (version, "ok" if ok else "FAIL", what,
+                                  (": " + detail) if detail else ""))
+        if ok:
+            self.passed += 1
+        else:
+            self.failed += 1
+
+
+run = h.wine
+
+
+def one_version(version, build, checks, work):
+    exe = h.program(build, "Tindrel2")
+    probe = h.program(build, "com_probe")
+    driver_exe = h.program(build, "ui_driver")
+    prefix = env = double = driver = None
+    try:
+        prefix, env = h.make_prefix(arch="win32" if version == "winxp" else None, tag=version)
+        run(env, "winecfg", "/v", version)
+        rc, out = run(env, "cmd", "/c", "ver")
+        checks.check(version, "Wine reports the version", VERSION_TEXT[version] in out,
+                     out.strip())
+        h.wineserver(env, "-p")
+
+        double = h.ServiceDouble(h.DOUBLE_SCRIPT, work)
+        driver = h.Driver(driver_exe, env, work)
+        valid_to = driver.short_date(2030, 12, 31)
+        cache = h.TokenCache(prefix)
+
+        rc, _ = run(env, exe, "/REGSERVER")
+        _, clsid = run(env, "reg", "query", r"HKCR\Tindrel2.ORV_Bil\CLSID", "/ve")
+        checks.check(version, "registration", rc == 0 and "{" in clsid,
+                     clsid.strip().splitlines()[-1] if clsid.strip() else "no ProgID")
+
+        cache.logged_in(double.address, valid_to)
+        rc, out = run(env, probe, "create", "Tindrel2.ORV_Bil", "get", "Kjennemerke",
+                      "call", "Finn", "AB12345", "get", "Merke", "release", "waitend", "20000")
+        lines = out.splitlines()
+        checks.check(version, "activation and late-bound calls",
+                     len(lines) == 6 and lines[0].startswith("create ok")
+                     and lines[3] == "get ok Motorverket" and lines[5].startswith("waitend ok"),
+                     " | ".join(lines))
+
+        cache.write(double.address + "\r\n")
+        double.reset()
+        program = h.Program(exe, env, work, [JOB])
+        dialog = driver.find(h.DIALOG, "Login", 30000)
+        info = driver.dialog(dialog) if dialog else None
+        checks.check(version, "the login dialog", dialog is not None and info is not None
+                     and (info["left"], info["top"], info["topmost"]) == (0, 0, True),
+                     repr(info))
+        if dialog:
+            driver.type(dialog, h.LOGIN_USER, "verksted")
+            driver.type(dialog, h.LOGIN_PASSWORD, "hemmelig1")
+            driver.click(dialog, h.LOGIN_BUTTON)
+        rc = program.wait(40)
+        program.kill()
+        ops = double.operations()
+        checks.check(version, "a job", rc == 0 and ops == ["Authenticate", "SaveCustomer",
+                                                            "SaveInspection"],
+                     "exit %r, %s" % (rc, ops))
+        run(env, exe, "/UNREGSERVER")
+    except (h.HarnessError, subprocess.TimeoutExpired) as e:
+        checks.check(version, "the run", False, str(e))
+    finally:
+        if driver:
+            driver.stop()
+        if double:
+            double.stop()
+        if prefix:
+            h.remove_prefix(prefix, env)
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--build", required=True, help="the cross build tree")
+    ap.add_argument("versions", nargs="*", default=["winxp", "win7", "win10"])
+    args = ap.parse_args()
+    checks = Checks()
+    work = tempfile.mkdtemp(prefix="tindrel-versions.")
+    try:
+        for version in args.versions:
+            one_version(version, os.path.abspath(args.build), checks, work)
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+    print("%d passed, %d failed" % (checks.passed, checks.failed))
+    return 0 if checks.failed == 0 else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,195 @@
+#!/usr/bin/env python3
+"""The setup program under Wine, in a new prefix of its own: built by
+scripts/package from this tree's program, installed silently, used by an
+automation client and through the .orv association, upgraded in place while
+the program runs, and removed by its quiet uninstall.
+
+    package_test.py --build <cross tree> --double service_double.py --job job.orv
+
+Needs a display (xvfb-run). Prints one line per check and "N passed, M failed"."""
+
+import argparse
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "harness"))
+import wine_harness as h  # noqa: E402
+
+UNINSTALL_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tindrel2"
+ARGS = None
+
+
+class Checks:
+    def __init__(self):
+        self.passed = self.failed = 0
+
+    def check(self, what, ok, detail=""):
+        print("%-4s %s%s" % ("ok" if ok else "FAIL", what, (": " + detail) if detail else ""))
+        sys.stdout.flush()
+        if ok:
+            self.passed += 1
+        else:
+            self.failed += 1
+        return ok
+
+
+def wait_until(condition, seconds):
+    deadline = time.monotonic() + seconds
+    while not condition():
+        if time.monotonic() > deadline:
+            return False
+        time.sleep(0.25)
+    return True
+
+
+class Prefix:
+    def __init__(self, work):
+        self.path, self.env = h.make_prefix(tag="package-wine")
+        h.wineserver(self.env, "-p")
+
+    def run(self, *args, timeout=180):
+        return h.wine(self.env, *args, timeout=timeout)
+
+    def reg(self, key, value=None):
+        """A value's data (the default value for "") in the 32-bit view the
+        program and the setup write; None when the key or value is missing."""
+        args = ["reg", "query", key, "/reg:32"]
+        args += ["/ve"] if value == "" else ["/v", value] if value else []
+        rc, out = self.run(*args)
+        if rc != 0:
+            return None
+        if value is None:
+            return out
+        for line in out.splitlines():
+            parts = line.strip().split(None, 2)
+            if len(parts) == 3 and parts[1].startswith("REG_"):
+                return parts[2]
+        return ""
+
+    def unix(self, windows_path):
+        rc, out = self.run("winepath", "-u", windows_path)
+        return out.strip() if rc == 0 else None
+
+    def stop(self):
+        h.remove_prefix(self.path, self.env)
+
+
+def build_package(work):
+    r = subprocess.run([os.path.join(h.ROOT, "scripts", "package"), "--build", ARGS.build,
+                        "--out", os.path.join(work, "package")],
+                       stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                       stderr=subprocess.STDOUT, timeout=600)
+    out = r.stdout.decode("utf-8", "replace").strip()
+    return out.splitlines()[-1] if r.returncode == 0 and out else None
+
+
+def main():
+    global ARGS
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--build", required=True)
+    ap.add_argument("--double", required=True)
+    ap.add_argument("--job", required=True)
+    ARGS = ap.parse_args()
+    ARGS.build = os.path.abspath(ARGS.build)
+    checks = Checks()
+    work = tempfile.mkdtemp(prefix="tindrel-package.")
+    prefix = double = driver = program = None
+    try:
+        package = build_package(work)
+        if not checks.check("scripts/package builds the setup", package and os.path.isfile(package),
+                            str(package)):
+            return 1
+        prefix = Prefix(work)
+        double = h.ServiceDouble(ARGS.double, work)
+        driver = h.Driver(h.program(ARGS.build, "ui_driver"),
+                          prefix.env, work)
+        setup = h.windows_path(package)
+
+        rc, _ = prefix.run(setup, "/S")
+        location = prefix.reg(UNINSTALL_KEY, "InstallLocation")
+        installed = location and prefix.unix(location + r"\Tindrel2.exe")
+        checks.check("silent install", rc == 0 and installed and os.path.isfile(installed),
+                     "exit %s, %s" % (rc, location))
+        if not installed:
+            return 1
+        exe = location + r"\Tindrel2.exe"
+        checks.check("into Program Files (x86)", r"\Program Files (x86)\Tindrel 2.0" in location,
+                     location)
+        checks.check("Add/Remove Programs entry with a quiet uninstall",
+                     prefix.reg(UNINSTALL_KEY, "QuietUninstallString")
+                     == '"%s\\uninstall.exe" /S' % location
+                     and prefix.reg(UNINSTALL_KEY, "DisplayVersion") not in (None, ""))
+        clsid = prefix.reg(r"HKCR\Tindrel2.ORV_Bil\CLSID", "")
+        libid = clsid and prefix.reg(r"HKCR\CLSID\%s\TypeLib" % clsid, "")
+        server = clsid and prefix.reg(r"HKCR\CLSID\%s\LocalServer32" % clsid, "")
+        checks.check("the classes name the installed copy", server == '"%s"' % exe,
+                     "%s %s" % (clsid, server))
+
+        # A workshop program and a dealer system, with a cached login.
+        cache = h.TokenCache(prefix.path)
+        cache.logged_in(double.address, driver.short_date(2030, 12, 31))
+        cached = cache.read()
+        probe = h.program(ARGS.build, "com_probe")
+        rc, out = prefix.run(probe, "create", "Tindrel2.ORV_Bil", "call", "Finn", "AB12345",
+                             "get", "Merke", "release", "waitend", "20000")
+        checks.check("a client creates Tindrel2.ORV_Bil", "get ok Motorverket" in out,
+                     " | ".join(out.splitlines()))
+
+        job = os.path.join(work, "jobb fra forhandler.orv")
+        shutil.copy(ARGS.job, job)
+        double.reset()
+        prefix.run("start", "/unix", job)
+        saved = wait_until(lambda: double.operations() == ["SaveCustomer", "SaveInspection"], 60)
+        checks.check("a job file opened through the association is saved", saved,
+                     repr(double.operations()))
+
+        # Upgrade over the same version while the program runs by hand.
+        wait_until(lambda: not driver.exists(h.MAIN_CLASS, h.MAIN_TITLE, 200), 30)
+        program = h.Program(exe, prefix.env, work)
+        shown = driver.find(h.MAIN_CLASS, h.MAIN_TITLE)
+        rc, _ = prefix.run(setup, "/S")
+        checks.check("upgrade in place ends the running program",
+                     shown is not None and rc == 0 and program.wait(10) is not None
+                     and prefix.reg(UNINSTALL_KEY, "InstallLocation") == location
+                     and prefix.reg(r"HKCR\CLSID\%s\LocalServer32" % clsid, "") == server,
+                     "shown %s, exit %s" % (shown, rc))
+
+        # As a deployment tool runs it: the quoted program, then the switches.
+        quiet = prefix.reg(UNINSTALL_KEY, "QuietUninstallString") or '""'
+        program_path, _, switches = quiet[1:].partition('"')
+        rc, _ = prefix.run(program_path, *switches.split())
+        # The uninstaller goes on in a copy of itself once the first one returned.
+        folder = os.path.dirname(installed)
+        gone = wait_until(lambda: not os.path.exists(folder), 90)
+        checks.check("quiet uninstall removes the installed files", rc == 0 and gone,
+                     "exit %s" % rc)
+        left = [k for k in (r"HKCR\Tindrel2.ORV_Bil", r"HKCR\CLSID\%s" % clsid,
+                            r"HKCR\TypeLib\%s" % libid, r"HKCR\.orv",
+                            r"HKCR\TindrelORV.Document", UNINSTALL_KEY)
+                if prefix.reg(k) is not None]
+        checks.check("and leaves no class, ProgID, type library, association or entry",
+                     not left and clsid and libid, ", ".join(left))
+        checks.check("the user's token cache stays", cache.read() == cached)
+    except (h.HarnessError, subprocess.TimeoutExpired, OSError) as e:
+        checks.check("the run", False, str(e))
+    finally:
+        if program:
+            program.kill()
+        if driver:
+            driver.stop()
+        if double:
+            double.stop()
+        if prefix:
+            prefix.stop()
+        shutil.rmtree(work, ignore_errors=True)
+    print("%d passed, %d failed" % (checks.passed, checks.failed))
+    return 0 if checks.failed == 0 else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())
