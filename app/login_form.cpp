@@ -159,7 +159,9 @@ INT_PTR CALLBACK LoginDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
       return FALSE;  // the focus is set
     }
     case kActivateMessage:
-      TakeFocus(dialog);
+      // Posted at creation; once the user has answered, the dialog is hidden
+      // and must stay so.
+      if (IsWindowVisible(dialog)) TakeFocus(dialog);
       return TRUE;
     case WM_COMMAND:
       switch (LOWORD(wParam)) {

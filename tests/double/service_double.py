@@ -1165,6 +1165,20 @@ class DoubleServer(ThreadingHTTPServer):
         self.connections.accept(request)
         super().process_request(request, client_address)
 
+    def shutdown_request(self, request):
+        # A lingering close, as web servers make it: after the answer, read
+        # what the client still sends until it closes (or briefly), so that
+        # closing with unread bytes does not reset the connection and destroy
+        # the answer before the client has read it.
+        try:
+            request.shutdown(socket.SHUT_WR)
+            request.settimeout(2)
+            while request.recv(4096):
+                pass
+        except (OSError, ValueError):
+            pass
+        self.close_request(request)
+
     def finish_request(self, request, client_address):
         # The TLS handshake runs here, in the connection's own thread, so a
         # client that stalls or refuses the certificate holds up no other.
