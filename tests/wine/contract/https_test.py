@@ -4,7 +4,7 @@ reaches the service: a test CA trusted in the prefix, the double serving
 HTTPS with certificates made for the run, and a CONNECT proxy on the loopback.
 
     https_test.py --exe Tindrel2.exe --driver ui_driver.exe --trust trust_ca.exe
-                  --double service_double.py --data tests/data
+                  --probe com_probe.exe --double service_double.py --data tests/data
 
 Needs TINDREL_WINEPREFIX (a prepared prefix), a display (xvfb-run) and
 openssl. Prints the job's wall time over HTTPS beside plain HTTP."""
@@ -211,6 +211,19 @@ class HttpsTest(unittest.TestCase):
         print("  job wall time, median of 3: HTTPS %.0f ms, plain HTTP %.0f ms" % (
             statistics.median(https) * 1000, statistics.median(plain) * 1000))
 
+    def test_an_automation_lookup_over_https(self):
+        # The jobs registered the server (every start under Wine is elevated).
+        self.assertEqual(self.run_job(CTX.good.address)[0], 0)
+        CTX.good.reset()
+        probe = subprocess.run(
+            ["wine", ARGS.probe, "create", "Tindrel2.ORV_Bil", "call", "Finn", "AB12345",
+             "get", "Merke", "release", "waitend", "20000"],
+            env=CTX.env, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+            stderr=subprocess.DEVNULL, timeout=120)
+        lines = probe.stdout.decode("utf-8", errors="replace").replace("\r", "").splitlines()
+        self.assertIn("get ok Motorverket", lines)
+        self.assertEqual(CTX.good.operations(), ["GetVehicleData"])
+
     def test_a_save_whose_answer_is_lost_reaches_the_service_once(self):
         # The service reads and carries out the save, then closes the
         # connection without answering: WinInet must not send it again.
@@ -259,7 +272,7 @@ class HttpsTest(unittest.TestCase):
 def main():
     global ARGS, CTX
     ap = argparse.ArgumentParser()
-    for name in ("--exe", "--driver", "--trust", "--double", "--data"):
+    for name in ("--exe", "--driver", "--trust", "--probe", "--double", "--data"):
         ap.add_argument(name, required=True)
     ARGS, rest = ap.parse_known_args()
     CTX = Context()
