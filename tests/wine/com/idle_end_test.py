@@ -24,7 +24,6 @@ import wine_harness as h  # noqa: E402
 
 ARGS = None
 IDLE_MS = "2000"
-TOKEN_FIELDS = "Testverkstedet AS\t4242\tverksted\t7\t{date}\tSIG-verksted-1"
 JOB = "¤1003¤Per¤Olav¤Berg¤Bygata2¤5003¤Bergen¤AB12345¤VIN0003¤¤4711"
 
 
@@ -46,7 +45,7 @@ class IdleEnd(unittest.TestCase):
             with open(cls.cache, "rb") as f:
                 cls.saved_cache = f.read()
         os.makedirs(cls.folder, exist_ok=True)
-        token = TOKEN_FIELDS.format(date=cls.driver.short_date(2030, 12, 31))
+        token = h.TOKEN_FIELDS.format(date=cls.driver.short_date(2030, 12, 31))
         with open(cls.cache, "wb") as f:
             f.write((cls.double.address + "\r\n" + token).encode("latin-1"))
         run_wine(cls.env, ARGS.exe, "/REGSERVER")

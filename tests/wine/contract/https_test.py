@@ -29,7 +29,6 @@ import make_certs  # noqa: E402
 
 ARGS = None
 CTX = None
-TOKEN_FIELDS = "Testverkstedet AS\t4242\tverksted\t7\t{date}\tSIG-verksted-1"
 INTERNET_SETTINGS = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Internet Settings"
 REASON_LINE = 1005  # the login dialog's reason (app/login_form.h)
 
@@ -140,7 +139,7 @@ class Context:
         restart_wineserver(self.env)
         self.driver = h.Driver(ARGS.driver, self.env, self.work)
         self.cache = os.path.join(h.roaming_folder(self.prefix), "ORV_AS", "Tindrel2.dat")
-        self.token = TOKEN_FIELDS.format(date=self.driver.short_date(2030, 12, 31))
+        self.token = h.TOKEN_FIELDS.format(date=self.driver.short_date(2030, 12, 31))
         self.good = TlsDouble(self.certs["localhost.pem"], self.certs["server.key"], self.work, "good")
 
     def write_cache(self, address):
