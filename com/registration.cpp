@@ -11,8 +11,9 @@
 #include <vector>
 
 #include "com/error_info.h"
-#include "winapi/unique_any.h"
 #include "com/server.h"
+#include "winapi/bitness.h"
+#include "winapi/unique_any.h"
 
 namespace tindrel::com {
 namespace {
@@ -203,7 +204,7 @@ void UnregisterLibrary(const LibraryIdentity& id, RegistryScope scope) {
   }
   // What it leaves behind (a library file that no longer loads makes it
   // stop early) is removed by the caller.
-  fn(id.libid, id.major, id.minor, id.lcid, SYS_WIN32);
+  fn(id.libid, id.major, id.minor, id.lcid, win::kTypeLibSyskind);
 }
 
 // The interfaces and dispinterfaces the library describes.
@@ -240,7 +241,8 @@ bool LibraryCurrent(HKEY root, ITypeLib& lib, const LibraryIdentity& id,
   UniqueBstr doc;
   ThrowIfFailed(lib.GetDocumentation(-1, nullptr, doc.put(), nullptr, nullptr), "GetDocumentation");
   if (ReadString(root, version) != std::wstring(doc.get() ? doc.get() : L"") ||
-      ReadString(root, version + L"\\" + Hex(id.lcid) + L"\\win32") != path ||
+      ReadString(root, version + L"\\" + Hex(id.lcid) + L"\\" + win::kTypeLibPlatformKey) !=
+          path ||
       !KeyExists(root, version + L"\\FLAGS") || !KeyExists(root, version + L"\\HELPDIR")) {
     return false;
   }
@@ -307,7 +309,7 @@ void RegisterServer(RegistryScope scope) {
   // RegisterTypeLib writes the library's own locale (409) only; Wine's
   // marshaler looks under locale 0 and, without it, fails every
   // cross-process Advise with E_NOINTERFACE. Harmless on Windows.
-  EnsureString(root.get(), id.versionKey() + L"\\0\\win32", nullptr, path);
+  EnsureString(root.get(), id.versionKey() + L"\\0\\" + win::kTypeLibPlatformKey, nullptr, path);
 }
 
 void UnregisterServer(RegistryScope scope) {

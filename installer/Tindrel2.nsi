@@ -1,5 +1,6 @@
 ; The setup program for workshop PCs: one copy of Tindrel2.exe per machine
-; in Program Files (the x86 one on 64-bit Windows), registered by the
+; in Program Files (the x86 one on 64-bit Windows; the 64-bit test build's
+; setup installs into the other), registered by the
 ; program's own /REGSERVER and removed again by its /UNREGSERVER.
 ;
 ; Built by scripts/package:
@@ -12,11 +13,13 @@
 ; only; an upgrade stays where the installed copy is). The uninstaller:
 ; /S silent.
 
-Unicode true
+!include "${PACKAGE_NSH}"
+; x86-unicode for the program that workshops install; amd64-unicode only for
+; the 64-bit test build, on machines where a 32-bit setup cannot run.
+Target ${NSIS_TARGET}
 SetCompressor /SOLID lzma
 RequestExecutionLevel admin
 
-!include "${PACKAGE_NSH}"
 !include MUI2.nsh
 !include LogicLib.nsh
 !include FileFunc.nsh

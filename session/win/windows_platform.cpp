@@ -22,7 +22,10 @@ namespace tindrel::windows {
 namespace {
 
 constexpr UINT kStatusIconId = 1043;
-static_assert(sizeof(NOTIFYICONDATAW) == 956, "the entry is described with its full size");
+// The full layout (with guidItem and hBalloonIcon): 956 bytes in the 32-bit
+// program, 976 in the 64-bit build, whose handles are wider.
+static_assert(sizeof(NOTIFYICONDATAW) == (sizeof(void*) == 8 ? 976 : 956),
+              "the entry is described with its full size");
 
 // The buffer NetGetJoinInformation hands out.
 using NetApiBuffer = win::UniqueAny<win::NullIsInvalid<LPWSTR, &::NetApiBufferFree>>;

@@ -35,7 +35,7 @@ def main():
                  stderr=subprocess.DEVNULL)
 
     def wine(*a, timeout=120):
-        return subprocess.run(["wine"] + list(a), env=env, timeout=timeout, **quiet).returncode
+        return subprocess.run(h.WINE(*a), env=env, timeout=timeout, **quiet).returncode
 
     h.wineserver(env, "-k", "-p")
     double = h.ServiceDouble(args.double, work)
@@ -72,8 +72,8 @@ def main():
         double.reset()
 
         bench = subprocess.run(
-            ["wine", args.bench, h.windows_path(args.exe), h.windows_path(args.floor),
-             double.address, files[0], files[1], JOB, str(args.runs)],
+            h.WINE(args.bench, h.windows_path(args.exe), h.windows_path(args.floor),
+                   double.address, files[0], files[1], JOB, str(args.runs)),
             env=env, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
             stderr=subprocess.DEVNULL, timeout=1200)
         sys.stdout.write(bench.stdout.decode("utf-8", errors="replace").replace("\r", ""))

@@ -52,7 +52,7 @@ def drop_permission_override():
 
 
 def run_wine(env, *args, timeout=60):
-    return subprocess.run(["wine"] + list(args), env=env, stdin=subprocess.DEVNULL,
+    return subprocess.run(h.WINE(*args), env=env, stdin=subprocess.DEVNULL,
                           stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=timeout)
 
 
@@ -62,7 +62,7 @@ class Probe:
 
     def __init__(self, env, workdir, *steps):
         self.stderr = open(os.path.join(workdir, "probe.stderr"), "ab")
-        self.proc = subprocess.Popen(["wine", ARGS.probe] + list(steps), env=env,
+        self.proc = subprocess.Popen(h.WINE(ARGS.probe, *steps), env=env,
                                      stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                                      stderr=self.stderr)
         self.lines = []
@@ -481,7 +481,7 @@ class SlowService(FaultTest):
     def test_replies_past_the_time_out_with_shortened_time_outs(self):
         env = dict(CTX.env)
         env["TINDREL_SERVICE_URL"] = self.double.address
-        out = subprocess.run(["wine", ARGS.timeout_test], env=env, stdin=subprocess.DEVNULL,
+        out = subprocess.run(h.WINE(ARGS.timeout_test), env=env, stdin=subprocess.DEVNULL,
                              stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=120)
         text = out.stdout.decode("utf-8", errors="replace").replace("\r", "")
         sys.stdout.write(text)

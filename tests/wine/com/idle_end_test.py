@@ -28,7 +28,7 @@ JOB = "¤1003¤Per¤Olav¤Berg¤Bygata2¤5003¤Bergen¤AB12345¤VIN0003¤¤4711"
 
 
 def run_wine(env, *args, timeout=60):
-    return subprocess.run(["wine"] + list(args), env=env, stdin=subprocess.DEVNULL,
+    return subprocess.run(h.WINE(*args), env=env, stdin=subprocess.DEVNULL,
                           stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=timeout)
 
 

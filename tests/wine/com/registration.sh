@@ -3,11 +3,14 @@
 # class's entries, the type library under locales 409 and 0 (read back by
 # typelib_check.exe), unregistration, and the ".orv" association that an
 # elevated start writes.
-#   registration.sh TINDREL2_EXE TYPELIB_CHECK_EXE
+#   registration.sh TINDREL2_EXE TYPELIB_CHECK_EXE PLATFORM
+# PLATFORM is the type library's platform key of the build: win32, or win64
+# for the 64-bit build.
 set -u
 source "$(dirname "$0")/../harness/wine_test_lib.sh"
 exe="$1"
 typelib_check="$2"
+platform="$3"
 
 libid='{7E19939F-646C-41BA-A9AF-D7624B58AB24}'
 # name, CLSID, help string
@@ -63,8 +66,8 @@ check "$?" 0 "/REGSERVER exit code"
 expect_registered 'HKCR' '/REGSERVER'
 lib="HKCR\\TypeLib\\$libid\\1.0"
 check "$(reg_value "$lib")" "Tindrel2 Library" "type library key"
-check "$(reg_value "$lib\\409\\win32")" "$exe_win" "type library, locale 409"
-check "$(reg_value "$lib\\0\\win32")" "$exe_win" "type library, locale 0"
+check "$(reg_value "$lib\\409\\$platform")" "$exe_win" "type library, locale 409"
+check "$(reg_value "$lib\\0\\$platform")" "$exe_win" "type library, locale 0"
 for iid in "${interfaces[@]}"; do
   check "$(reg_value "HKCR\\Interface\\$iid\\TypeLib")" "$libid" "Interface\\$iid"
 done

@@ -29,7 +29,7 @@ class Run:
         self.failed += not ok
 
     def wine(self, *args):
-        r = subprocess.run(["wine"] + list(args), env=self.env, capture_output=True, text=True,
+        r = subprocess.run(self.h.WINE(*args), env=self.env, capture_output=True, text=True,
                            stdin=subprocess.DEVNULL, timeout=60)
         return r.returncode, r.stdout
 
@@ -94,7 +94,7 @@ def main():
 
         # The client holds a server up (so the starts below end at its
         # mutex right after their refresh) and activates all along.
-        client = subprocess.Popen(["wine", a.loop, BIL], env=r.env, stdin=subprocess.PIPE,
+        client = subprocess.Popen(h.WINE(a.loop, BIL), env=r.env, stdin=subprocess.PIPE,
                                   stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
         r.check("the client activates", client.stdout.readline().strip() == "ready")
 

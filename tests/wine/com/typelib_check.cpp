@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "typelib_expected.h"
+#include "winapi/bitness.h"
 
 namespace {
 
@@ -601,7 +602,7 @@ void CheckLibrary(Report& report, ITypeLib* lib) {
     report.Equal(where, "major version", ex::kLibrary.major, attr->wMajorVerNum);
     report.Equal(where, "minor version", ex::kLibrary.minor, attr->wMinorVerNum);
     report.EqualHex(where, "LCID", ex::kLibrary.lcid, attr->lcid);
-    report.Equal(where, "SYSKIND", SYS_WIN32, attr->syskind);
+    report.Equal(where, "SYSKIND", tindrel::win::kTypeLibSyskind, attr->syskind);
     lib->ReleaseTLibAttr(attr);
   }
   Bstr name, help;

@@ -105,7 +105,7 @@ class Proxy:
 
 
 def wine(env, *args):
-    subprocess.run(["wine"] + list(args), env=env, stdin=subprocess.DEVNULL,
+    subprocess.run(h.WINE(*args), env=env, stdin=subprocess.DEVNULL,
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120, check=True)
 
 
@@ -133,7 +133,7 @@ class Context:
         self.prefix, self.work, self.env = h.start_run("https")
         self.certs = make_certs.make_certs(os.path.join(self.work, "certs"))
         # Trusting the CA needs a wineserver of its own (see WINE.md).
-        subprocess.run(["wine", ARGS.trust, h.windows_path(self.certs["ca.pem"])], env=self.env,
+        subprocess.run(h.WINE(ARGS.trust, h.windows_path(self.certs["ca.pem"])), env=self.env,
                        stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL, timeout=120, check=True)
         restart_wineserver(self.env)
@@ -215,8 +215,8 @@ class HttpsTest(unittest.TestCase):
         self.assertEqual(self.run_job(CTX.good.address)[0], 0)
         CTX.good.reset()
         probe = subprocess.run(
-            ["wine", ARGS.probe, "create", "Tindrel2.ORV_Bil", "call", "Finn", "AB12345",
-             "get", "Merke", "release", "waitend", "20000"],
+            h.WINE(ARGS.probe, "create", "Tindrel2.ORV_Bil", "call", "Finn", "AB12345",
+                   "get", "Merke", "release", "waitend", "20000"),
             env=CTX.env, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
             stderr=subprocess.DEVNULL, timeout=120)
         lines = probe.stdout.decode("utf-8", errors="replace").replace("\r", "").splitlines()

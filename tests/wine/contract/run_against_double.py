@@ -96,7 +96,7 @@ def main():
             env = h.wine_env(prefix)
             env["TINDREL_SERVICE_URL"] = double.address
             env["TINDREL_DEAD_URL"] = "http://127.0.0.1:%d%s" % (free_port(), SVC_PATH)
-            client = subprocess.run(["wine", args.exe], env=env, stdout=subprocess.PIPE,
+            client = subprocess.run(h.WINE(args.exe), env=env, stdout=subprocess.PIPE,
                                     stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL, timeout=600)
             sys.stdout.write(client.stdout.decode("utf-8", errors="replace"))
             entries = double.log()

@@ -8,7 +8,18 @@ Everything here is bounded: every wait has a time limit, and stop() ends
 what was started (the double, the driver, the program, and the prefix's
 wineserver).
 
+Which Wine runs is decided here, once per run (choose()): the 32-bit
+program under `wine` where this machine runs 32-bit x86 code, else the
+x86_64 build of the same sources under `/usr/lib/wine/wine64` in a win64
+prefix (TINDREL_WINE_ARCH=64 forces that path anywhere). Every Wine call of
+the tests and scripts goes through WINE() and wine_env(); the choice is kept
+in the environment, so the processes they start ask no second time.
+
 The shell drivers use it from the command line:
+    wine_harness.py choose    the choice as shell assignments (scripts
+        eval it): TINDREL_WINE_BITS, TINDREL_WINE (the loader),
+        TINDREL_WINE_WHY (a sentence for the summaries) and
+        TINDREL_WINE_TOOLCHAIN (the CMake toolchain file of that build)
     wine_harness.py prefix PATH [--arch win32]    makes a prefix
     wine_harness.py with-double --driver UI_DRIVER -- COMMAND...
         runs COMMAND with the double started, the prefix of
@@ -19,9 +30,11 @@ The shell drivers use it from the command line:
         double of TINDREL_DOUBLE_PORT; prints the reply"""
 
 import argparse
+import errno
 import glob
 import json
 import os
+import shlex
 import shutil
 import subprocess
 import sys
@@ -63,10 +76,76 @@ class HarnessError(Exception):
     pass
 
 
+# Debian's wrappers (wine, wineboot, winepath, ...) exec the 32-bit loader
+# whenever wine32 is installed, even for a 64-bit program; on a machine
+# that runs no 32-bit code the 64-bit loader must be called by its path.
+I386_LOADER = "/usr/lib/wine/wine"
+WINE64_LOADER = "/usr/lib/wine/wine64"
+
+
+def runs_i386():
+    """Whether this machine runs 32-bit x86 code: some kernels refuse every
+    i386 program (execve fails with ENOEXEC), Wine's 32-bit loader too."""
+    try:
+        subprocess.run([I386_LOADER, "--version"], timeout=60, **QUIET)
+        return True
+    except OSError as e:
+        if e.errno in (errno.ENOEXEC, errno.ENOENT):
+            return False
+        raise
+
+
+def choose():
+    """(bits, loader, why): which build the Windows tests run and under
+    which Wine loader. Asked once; kept in os.environ for the processes
+    started afterwards."""
+    bits = os.environ.get("TINDREL_WINE_BITS")
+    if bits in ("32", "64") and os.environ.get("TINDREL_WINE"):
+        return bits, os.environ["TINDREL_WINE"], os.environ.get("TINDREL_WINE_WHY", "")
+    forced = os.environ.get("TINDREL_WINE_ARCH", "")
+    if forced not in ("", "32", "64"):
+        raise HarnessError("TINDREL_WINE_ARCH must be 32 or 64, not %r" % forced)
+    native = runs_i386()
+    if forced == "32" and not native:
+        raise HarnessError("TINDREL_WINE_ARCH=32, but this machine runs no 32-bit x86 code")
+    if forced == "64":
+        bits, why = "64", "TINDREL_WINE_ARCH=64: the x86_64 build runs under 64-bit Wine"
+    elif native:
+        bits, why = "32", ("this machine runs 32-bit x86 code: the 32-bit build, the one "
+                           "shipped, runs under Wine")
+    else:
+        bits, why = "64", ("this machine runs no 32-bit x86 code: the x86_64 build of the same "
+                           "sources runs under 64-bit Wine")
+    loader = "wine" if bits == "32" else WINE64_LOADER
+    os.environ.update(TINDREL_WINE_BITS=bits, TINDREL_WINE=loader, TINDREL_WINE_WHY=why)
+    return bits, loader, why
+
+
+def bits():
+    """"32" or "64": the bitness of the Windows build the tests run."""
+    return choose()[0]
+
+
+def toolchain():
+    """The CMake toolchain file of the build the tests run."""
+    return os.path.join(ROOT, "cmake", "mingw-i686.cmake" if bits() == "32"
+                        else "mingw-x86_64.cmake")
+
+
+def WINE(*args):
+    """The command line that runs a Windows program (or one of Wine's own
+    tools: "wineboot", "winepath", "reg", ...) with the chosen loader."""
+    return [choose()[1]] + list(args)
+
+
 def wine_env(prefix):
     env = dict(os.environ)
     env.update(WINEPREFIX=prefix, WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=",
                LANG="C.UTF-8", LC_ALL="C.UTF-8")
+    if bits() == "64":
+        # Processes that Wine itself starts (a COM server activated by a
+        # client, a program opened through its association) use this loader.
+        env.update(WINELOADER=WINE64_LOADER, WINEARCH="win64")
     return env
 
 
@@ -84,7 +163,7 @@ def wineserver(env, *switches):
 
 def wine(env, *args, timeout=120):
     """A Windows program run to its end: (exit code, output without CRs)."""
-    r = subprocess.run(["wine"] + list(args), env=env, stdin=subprocess.DEVNULL,
+    r = subprocess.run(WINE(*args), env=env, stdin=subprocess.DEVNULL,
                        stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=timeout)
     return r.returncode, r.stdout.decode("utf-8", "replace").replace("\r", "")
 
@@ -100,7 +179,7 @@ def make_prefix(path=None, arch=None, tag="prefix"):
     env = wine_env(path)
     if arch:
         env["WINEARCH"] = arch
-    r = subprocess.run(["wineboot", "-i"], env=env, timeout=300, stdin=subprocess.DEVNULL,
+    r = subprocess.run(WINE("wineboot", "-i"), env=env, timeout=300, stdin=subprocess.DEVNULL,
                        stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
     wineserver(env, "-k")
     if r.returncode != 0:
@@ -242,7 +321,7 @@ class Driver:
 
     def __init__(self, exe, env, workdir):
         self.stderr = open(os.path.join(workdir, "driver.stderr"), "w")
-        self.proc = subprocess.Popen(["wine", exe], env=env, stdin=subprocess.PIPE,
+        self.proc = subprocess.Popen(WINE(exe), env=env, stdin=subprocess.PIPE,
                                      stdout=subprocess.PIPE, stderr=self.stderr)
         if self._read(60) != "ready":
             raise HarnessError("the UI driver did not start")
@@ -352,7 +431,7 @@ class Program:
 
     def __init__(self, exe, env, workdir, args=()):
         self.out = open(os.path.join(workdir, "program.out"), "ab")
-        self.proc = subprocess.Popen(["wine", exe] + list(args), env=env,
+        self.proc = subprocess.Popen(WINE(exe, *args), env=env,
                                      stdin=subprocess.DEVNULL, stdout=self.out,
                                      stderr=subprocess.STDOUT)
 
@@ -433,6 +512,7 @@ def _double_call(args):
 def main(argv=None):
     ap = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     sub = ap.add_subparsers(dest="what", required=True)
+    sub.add_parser("choose")
     p = sub.add_parser("prefix")
     p.add_argument("path")
     p.add_argument("--arch")
@@ -445,6 +525,12 @@ def main(argv=None):
     p.add_argument("body", nargs="?", default="")
     args = ap.parse_args(argv)
     try:
+        if args.what == "choose":
+            b, loader, why = choose()
+            print("TINDREL_WINE_BITS=%s\nTINDREL_WINE=%s\nTINDREL_WINE_WHY=%s\n"
+                  "TINDREL_WINE_TOOLCHAIN=%s" % (b, shlex.quote(loader), shlex.quote(why),
+                                                shlex.quote(toolchain())))
+            return 0
         if args.what == "prefix":
             make_prefix(args.path, args.arch)
             return 0

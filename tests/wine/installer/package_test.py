@@ -22,6 +22,10 @@ import wine_harness as h  # noqa: E402
 
 UNINSTALL_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tindrel2"
 ARGS = None
+# The 32-bit setup (the one shipped) installs into Program Files (x86) and
+# writes the 32-bit registry view; the setup of the 64-bit test build, built
+# where 32-bit code cannot run, uses the native ones.
+PROGRAM_FILES = {"32": r"\Program Files (x86)\Tindrel 2.0", "64": r"\Program Files\Tindrel 2.0"}
 
 
 class Checks:
@@ -56,9 +60,9 @@ class Prefix:
         return h.wine(self.env, *args, timeout=timeout)
 
     def reg(self, key, value=None):
-        """A value's data (the default value for "") in the 32-bit view the
-        program and the setup write; None when the key or value is missing."""
-        args = ["reg", "query", key, "/reg:32"]
+        """A value's data (the default value for "") in the view the program
+        and the setup write; None when the key or value is missing."""
+        args = ["reg", "query", key, "/reg:" + h.bits()]
         args += ["/ve"] if value == "" else ["/v", value] if value else []
         rc, out = self.run(*args)
         if rc != 0:
@@ -118,7 +122,7 @@ def main():
         if not installed:
             return 1
         exe = location + r"\Tindrel2.exe"
-        checks.check("into Program Files (x86)", r"\Program Files (x86)\Tindrel 2.0" in location,
+        checks.check("into " + PROGRAM_FILES[h.bits()][1:], PROGRAM_FILES[h.bits()] in location,
                      location)
         checks.check("Add/Remove Programs entry with a quiet uninstall",
                      prefix.reg(UNINSTALL_KEY, "QuietUninstallString")

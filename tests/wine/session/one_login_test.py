@@ -45,7 +45,7 @@ def read_line(proc, timeout):
 
 
 def run_wine(env, *args):
-    subprocess.run(["wine"] + list(args), env=env, stdin=subprocess.DEVNULL,
+    subprocess.run(h.WINE(*args), env=env, stdin=subprocess.DEVNULL,
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
 
 
@@ -86,8 +86,8 @@ class OneLogin(unittest.TestCase):
     def start_client(self, n):
         stderr = open(os.path.join(self.work, "probe%d.stderr" % n), "ab")
         p = subprocess.Popen(
-            ["wine", ARGS.probe, "create", "Tindrel2.ORV_Bil", "call", "Finn", "AB12345",
-             "get", "Merke", "release"],
+            h.WINE(ARGS.probe, "create", "Tindrel2.ORV_Bil", "call", "Finn", "AB12345",
+                   "get", "Merke", "release"),
             env=self.env, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=stderr)
         stderr.close()
         self.probes.append(p)
