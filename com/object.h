@@ -112,8 +112,19 @@ class AutomationObject : public Interface,
     if (!IsEqualIID(iid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
     // The vtable view calls the member itself; a failing member comes back
     // as DISP_E_EXCEPTION with its error information in EXCEPINFO.
-    const HRESULT hr = vtableInfo_->Invoke(static_cast<Interface*>(this), dispid, flags, params,
-                                           result, excep, argError);
+    HRESULT hr = vtableInfo_->Invoke(static_cast<Interface*>(this), dispid, flags, params,
+                                     result, excep, argError);
+    // "Set obj.Prop = x" in VB and VBScript asks for DISPATCH_PROPERTYPUTREF
+    // alone, which no member of the library declares: every property holds
+    // a value. It is answered as the put, which takes the value of the
+    // object (its default member), as "obj.Prop = x" and JScript's
+    // PUT|PUTREF for an object already do.
+    if (hr == DISP_E_MEMBERNOTFOUND && (flags & DISPATCH_PROPERTYPUTREF) &&
+        !(flags & DISPATCH_PROPERTYPUT)) {
+      const auto put = static_cast<WORD>((flags & ~DISPATCH_PROPERTYPUTREF) | DISPATCH_PROPERTYPUT);
+      hr = vtableInfo_->Invoke(static_cast<Interface*>(this), dispid, put, params, result, excep,
+                               argError);
+    }
     if (hr == DISP_E_EXCEPTION && excep && !excep->bstrDescription && !excep->bstrSource) {
       FillExcepInfo(*excep);
     }
