@@ -5,9 +5,11 @@
 ;
 ; Built by scripts/package:
 ;   makensis -DPACKAGE_NSH=<tree>/app/package.nsh -DEXE=<tree>/app/Tindrel2.exe
-;            -DOUTDIR=<folder> installer/Tindrel2.nsi
+;            -DOUTDIR=<folder> [-DSIGN_UNINSTALLER=<command>] installer/Tindrel2.nsi
 ; package.nsh (written by app/CMakeLists.txt) carries the version and says
-; whether the build knows the production service.
+; whether the build knows the production service. SIGN_UNINSTALLER, given
+; when the package is signed, signs the file named after it in place;
+; scripts/package signs EXE before and the setup after.
 ;
 ; Switches: /S silent, /D=<folder> another folder (first installation
 ; only; an upgrade stays where the installed copy is). The uninstaller:
@@ -19,6 +21,13 @@
 Target ${NSIS_TARGET}
 SetCompressor /SOLID lzma
 RequestExecutionLevel admin
+
+!ifdef SIGN_UNINSTALLER
+; The uninstaller is signed as makensis writes it, before it is packed, so
+; that the uninstall.exe the setup writes is the signed one. A failed
+; signing stops the build.
+!uninstfinalize `${SIGN_UNINSTALLER} "%1"` = 0
+!endif
 
 !include MUI2.nsh
 !include LogicLib.nsh

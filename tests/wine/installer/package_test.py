@@ -1,15 +1,20 @@
 #!/usr/bin/env python3
 """The setup program under Wine, in a new prefix of its own: built by
-scripts/package from this tree's program, installed silently, used by an
-automation client and through the .orv association, upgraded in place while
-the program runs, and removed by its quiet uninstall.
+scripts/package from this tree's program and signed with a throw-away
+certificate, installed silently, used by an automation client and through
+the .orv association, upgraded in place while the program runs, and removed
+by its quiet uninstall. The signatures of the setup and of the files it
+installs are checked against the throw-away root with osslsigncode; a
+package built without a certificate must say it is unsigned.
 
     package_test.py --build <cross tree> --double service_double.py --job job.orv
 
 Needs a display (xvfb-run). Prints one line per check and "N passed, M failed"."""
 
 import argparse
+import hashlib
 import os
+import secrets
 import shutil
 import subprocess
 import sys
@@ -83,13 +88,63 @@ class Prefix:
         h.remove_prefix(self.path, self.env)
 
 
-def build_package(work):
-    r = subprocess.run([os.path.join(h.ROOT, "scripts", "package"), "--build", ARGS.build,
-                        "--out", os.path.join(work, "package")],
-                       stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+def run(args, env=None):
+    """(exit code, output) of a Linux command."""
+    r = subprocess.run(args, env=env, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                        stderr=subprocess.STDOUT, timeout=600)
-    out = r.stdout.decode("utf-8", "replace").strip()
-    return out.splitlines()[-1] if r.returncode == 0 and out else None
+    return r.returncode, r.stdout.decode("utf-8", "replace").strip()
+
+
+class Certificate:
+    """A throw-away CA and a code-signing certificate that it issued, with
+    its key in a PFX (the CA certificate goes along, as in a bought one)
+    under a random password. Verified against the CA as the only trusted
+    root, a signature shows that it was made with this PFX."""
+
+    def __init__(self, work):
+        self.ca = os.path.join(work, "test-ca.pem")
+        self.pfx = os.path.join(work, "test-signing.pfx")
+        self.env = dict(os.environ, TINDREL_SIGN_PASSWORD=secrets.token_hex(12))
+        key, ca_key, leaf = (os.path.join(work, n) for n in ("leaf.key", "ca.key", "leaf.pem"))
+        extensions = os.path.join(work, "leaf.ext")
+        with open(extensions, "w") as f:
+            f.write("basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\n"
+                    "extendedKeyUsage=codeSigning\n")
+        for args in (
+                ["req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", ca_key, "-out", self.ca,
+                 "-days", "2", "-subj", "/CN=Tindrel test CA",
+                 "-addext", "basicConstraints=critical,CA:TRUE",
+                 "-addext", "keyUsage=critical,keyCertSign"],
+                ["req", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out", leaf + ".csr",
+                 "-subj", "/CN=Tindrel test signer"],
+                ["x509", "-req", "-in", leaf + ".csr", "-CA", self.ca, "-CAkey", ca_key,
+                 "-CAcreateserial", "-days", "2", "-extfile", extensions, "-out", leaf],
+                ["pkcs12", "-export", "-inkey", key, "-in", leaf, "-certfile", self.ca,
+                 "-passout", "env:TINDREL_SIGN_PASSWORD", "-out", self.pfx]):
+            rc, out = run(["openssl"] + args, self.env)
+            if rc != 0:
+                raise h.HarnessError("openssl %s: %s" % (args[0], out[-500:]))
+
+    def signed(self, path):
+        """Whether `path` carries a valid SHA-256 Authenticode signature that
+        chains to the test CA."""
+        rc, out = run(["osslsigncode", "verify", "-CAfile", self.ca, "-in", path])
+        return rc == 0 and "Message digest algorithm  : SHA256" in out
+
+
+def build_package(work, certificate=None):
+    """(path of the setup or None, what scripts/package printed)."""
+    out = os.path.join(work, "package" if certificate else "unsigned")
+    args = [os.path.join(h.ROOT, "scripts", "package"), "--build", ARGS.build, "--out", out]
+    if certificate:
+        args += ["--sign-pfx", certificate.pfx]
+    rc, printed = run(args, certificate.env if certificate else None)
+    return (printed.splitlines()[-1] if rc == 0 and printed else None), printed
+
+
+def digest(path):
+    with open(path, "rb") as f:
+        return hashlib.sha256(f.read()).hexdigest()
 
 
 def main():
@@ -104,10 +159,21 @@ def main():
     work = tempfile.mkdtemp(prefix="tindrel-package.")
     prefix = double = driver = program = None
     try:
-        package = build_package(work)
-        if not checks.check("scripts/package builds the setup", package and os.path.isfile(package),
-                            str(package)):
+        certificate = Certificate(work)
+        built = digest(h.program(ARGS.build, "Tindrel2"))
+        package, printed = build_package(work, certificate)
+        if not checks.check("scripts/package builds the signed setup",
+                            package and os.path.isfile(package),
+                            package if package else printed[-2000:]):
             return 1
+        checks.check("the setup is signed with the given certificate, the build tree's "
+                     "program left as it was", certificate.signed(package)
+                     and digest(h.program(ARGS.build, "Tindrel2")) == built)
+        plain, printed = build_package(work)
+        rc, out = run(["osslsigncode", "verify", "-in", str(plain)])
+        checks.check("without a certificate the setup is built unsigned, as it says",
+                     plain and printed.splitlines()[-2:-1] == ["package: unsigned (no --sign-pfx)"]
+                     and "No signature found" in out, str(plain))
         prefix = Prefix(work)
         double = h.ServiceDouble(ARGS.double, work)
         driver = h.Driver(h.program(ARGS.build, "ui_driver"),
@@ -124,6 +190,10 @@ def main():
         exe = location + r"\Tindrel2.exe"
         checks.check("into " + PROGRAM_FILES[h.bits()][1:], PROGRAM_FILES[h.bits()] in location,
                      location)
+        unsigned = [n for n in ("Tindrel2.exe", "uninstall.exe")
+                    if not certificate.signed(os.path.join(os.path.dirname(installed), n))]
+        checks.check("the installed Tindrel2.exe and uninstall.exe are the signed ones",
+                     not unsigned, unsigned and "not signed: " + ", ".join(unsigned))
         checks.check("Add/Remove Programs entry with a quiet uninstall",
                      prefix.reg(UNINSTALL_KEY, "QuietUninstallString")
                      == '"%s\\uninstall.exe" /S' % location
