@@ -78,7 +78,7 @@ TMainForm::SessionOwner::~SessionOwner() {
 }
 
 TMainForm::TMainForm(ISessionPlatform& platform, const Tindrel2CustomerData2* jobCustomer,
-                     const Tindrel2InspectionData2* jobInspection) {
+                     const Tindrel2InspectionData2* jobInspection, std::string_view jobFileName) {
   HINSTANCE instance = GetModuleHandleW(nullptr);
   LoadCommonControls();
   RegisterWindowClass(instance, &TMainForm::WindowProc);
@@ -100,10 +100,23 @@ TMainForm::TMainForm(ISessionPlatform& platform, const Tindrel2CustomerData2* jo
   ServiceAccess = owner_.session.get();
 
   if (jobCustomer && jobInspection) {
-    // The results are not used: the inspection goes as the job filled it, and
-    // a login broken off for the customer does not stop the inspection.
-    ServiceAccess->StoreCustomer(*jobCustomer);
-    ServiceAccess->StoreInspection(*jobInspection);
+    // The results only go to the log: the inspection goes as the job filled
+    // it, and a login broken off for the customer does not stop the
+    // inspection. No record is saved without a reply that holds it.
+    try {
+      const bool customer = ServiceAccess->StoreCustomer(*jobCustomer) != nullptr;
+      const auto inspection = ServiceAccess->StoreInspection(*jobInspection);
+      const bool refused = inspection && !inspection->CreateSucceeded();
+      LogJob(jobFileName,
+             refused                   ? "refused"
+             : customer && inspection ? "saved"
+                                      : "not-saved",
+             {}, customer ? "saved" : "not-saved",
+             refused ? "refused" : inspection ? "saved" : "not-saved");
+    } catch (...) {
+      LogJob(jobFileName, "failed");
+      throw;
+    }
     closeWhenShown_ = true;
   }
 
@@ -241,7 +254,8 @@ LRESULT TMainForm::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARA
 
 int RunMainWindow(StartupOptions& options) {
   const std::unique_ptr<ISessionPlatform> platform = CreateWindowsSessionPlatform();
-  TMainForm form(*platform, options.jobCustomer.get(), options.jobInspection.get());
+  TMainForm form(*platform, options.jobCustomer.get(), options.jobInspection.get(),
+                 options.jobFileName);
   if (!options.automation) form.Show();
   MSG msg;
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) {

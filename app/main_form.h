@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <string_view>
 
 #include "contract/records.h"
 #include "session/service_access.h"
@@ -35,8 +36,10 @@ class TMainForm {
   // when both job records are given, saves the customer and then the
   // inspection and sets CloseWhenShown. Errors of the session (a login that
   // cannot reach the service) leave the constructor; nothing is left behind.
+  // The job's end goes to the diagnostic log, under `jobFileName` (empty for
+  // a command-line job).
   TMainForm(ISessionPlatform& platform, const Tindrel2CustomerData2* jobCustomer,
-            const Tindrel2InspectionData2* jobInspection);
+            const Tindrel2InspectionData2* jobInspection, std::string_view jobFileName = {});
   // Destroys the window and ServiceAccess, and sets ServiceAccess to null.
   ~TMainForm();
   TMainForm(const TMainForm&) = delete;

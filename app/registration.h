@@ -5,7 +5,30 @@
 
 #include <windows.h>
 
+#include <string_view>
+
+#include "winapi/unique_any.h"
+
 namespace tindrel {
+
+// Notices writes to the classes keys (the machine's and the user's
+// Software\Classes, where HKEY_CLASSES_ROOT is written) from its
+// construction on, so that a refresh can tell whether it changed anything.
+// Outcome(): "written", "current", or "refreshed" when the keys could not be
+// watched. Another program writing there meanwhile counts as written.
+class ClassesWatch {
+ public:
+  ClassesWatch() noexcept;
+  std::string_view Outcome() const noexcept;
+
+ private:
+  struct Watch {
+    win::UniqueHKey key;
+    win::UniqueHandle changed;
+  };
+  Watch machine_, user_;
+  bool watching_ = false;
+};
 
 // Whether the process token is elevated (TokenElevation). A system without
 // token elevation (the query fails with ERROR_INVALID_PARAMETER, 87) counts

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <string>
 #include <string_view>
 
 #include "contract/records.h"
@@ -20,7 +21,15 @@ struct StartupOptions {
   // null. Saved through the service while the main window is created.
   std::unique_ptr<Tindrel2CustomerData2> jobCustomer;
   std::unique_ptr<Tindrel2InspectionData2> jobInspection;
+  // The job file's name without its folder (UTF-8); empty for a job on the
+  // command line. Only for the diagnostic log.
+  std::string jobFileName;
 };
+
+// The job's line in the diagnostic log: where it came from (a file's name,
+// never its folder or contents) and how it ended; empty fields are left out.
+void LogJob(std::string_view fileName, std::string_view result, std::string_view reason = {},
+            std::string_view customer = {}, std::string_view inspection = {}) noexcept;
 
 // Creates the main window, runs the message loop until the window closes or
 // a WM_QUIT arrives (the automation server's last release), destroys the

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/errors.h"
 #include "contract/service.h"
 
 namespace tindrel {
@@ -21,6 +22,17 @@ struct HttpTimeouts {
   std::chrono::milliseconds receive{60000};
 };
 inline constexpr HttpTimeouts kDefaultHttpTimeouts{};
+
+// A transport failure with the platform's code for it (WinInet's error
+// number on Windows), for the diagnostic log; its text is the user's.
+class CodedTransportError : public TransportError {
+ public:
+  CodedTransportError(const std::string& what, uint32_t code) : TransportError(what), code_(code) {}
+  uint32_t code() const { return code_; }
+
+ private:
+  uint32_t code_;
+};
 
 // A new transport of the platform: WinInet on Windows; natively a stand-in
 // whose Post throws TransportError (native code injects its transports).

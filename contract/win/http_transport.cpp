@@ -49,23 +49,25 @@ constexpr DWORD kTls13Client = 0x00002000;     // SP_PROT_TLS1_3_CLIENT
 constexpr DWORD kFirstTls13Build = 20348;
 
 [[noreturn]] void ThrowCertificateError(const char* what, DWORD code) {
-  throw TransportError(std::string("Kunne ikke koble til tjenesten: sertifikatet til tjenesten ") +
-                       what + " (feil " + std::to_string(code) + ")");
+  throw CodedTransportError(
+      std::string("Kunne ikke koble til tjenesten: sertifikatet til tjenesten ") + what +
+          " (feil " + std::to_string(code) + ")",
+      code);
 }
 
 [[noreturn]] void ThrowWinInetError(DWORD code) {
   switch (code) {
     case ERROR_INTERNET_TIMEOUT:
-      throw TransportError("Tidsavbrudd mot tjenesten");
+      throw CodedTransportError("Tidsavbrudd mot tjenesten", code);
     case ERROR_INTERNET_NAME_NOT_RESOLVED:
-      throw TransportError("Kunne ikke koble til tjenesten: fant ikke vertsnavnet");
+      throw CodedTransportError("Kunne ikke koble til tjenesten: fant ikke vertsnavnet", code);
     case ERROR_INTERNET_CANNOT_CONNECT:
-      throw TransportError("Kunne ikke koble til tjenesten: ingen svarer på adressen");
+      throw CodedTransportError("Kunne ikke koble til tjenesten: ingen svarer på adressen", code);
     case ERROR_INTERNET_CONNECTION_ABORTED:
     case ERROR_INTERNET_CONNECTION_RESET:
-      throw TransportError("Kunne ikke koble til tjenesten: forbindelsen ble brutt");
+      throw CodedTransportError("Kunne ikke koble til tjenesten: forbindelsen ble brutt", code);
     case ERROR_HTTP_INVALID_SERVER_RESPONSE:
-      throw TransportError("Kunne ikke koble til tjenesten: ugyldig HTTP-svar");
+      throw CodedTransportError("Kunne ikke koble til tjenesten: ugyldig HTTP-svar", code);
     case ERROR_INTERNET_INVALID_CA:
       ThrowCertificateError("er ikke utstedt av en sertifiseringsinstans som maskinen stoler på",
                             code);
@@ -82,10 +84,12 @@ constexpr DWORD kFirstTls13Build = 20348;
     case kSecInvalidCert:
       ThrowCertificateError("ble ikke godtatt", code);
     case kSecurityChannelError:
-      throw TransportError("Kunne ikke koble til tjenesten: ingen sikker forbindelse kunne "
-                           "avtales med tjenesten (feil " + std::to_string(code) + ")");
+      throw CodedTransportError("Kunne ikke koble til tjenesten: ingen sikker forbindelse kunne "
+                                "avtales med tjenesten (feil " + std::to_string(code) + ")",
+                                code);
     default:
-      throw TransportError("Kunne ikke koble til tjenesten: WinInet-feil " + std::to_string(code));
+      throw CodedTransportError(
+          "Kunne ikke koble til tjenesten: WinInet-feil " + std::to_string(code), code);
   }
 }
 

@@ -13,9 +13,11 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "automation/clock.h"
+#include "base/diagnostic_log.h"
 #include "automation/event_target.h"
 #include "contract/service.h"
 #include "session/service_access.h"
@@ -239,5 +241,36 @@ class TFixedClock final : public IClock {
 
 // A date-time value from its xs:dateTime text; throws on a malformed one.
 std::unique_ptr<XsDateTime> Date(const char* text);
+
+// The diagnostic log's files in memory. Install() makes it the process's log
+// (a fixed time, process id 4242) until the returned guard ends.
+class FakeLogFile final : public ILogFile {
+ public:
+  std::string current, older;
+  bool rotateFails = false;
+
+  uint64_t Size() override { return current.size(); }
+  bool Append(std::string_view bytes) override {
+    current += bytes;
+    return true;
+  }
+  bool Rotate() override {
+    if (rotateFails) return false;
+    older = std::exchange(current, std::string());
+    return true;
+  }
+
+  struct Installed {
+    FakeLogFile* file;
+    ~Installed() { InstallDiagnosticLog(nullptr); }
+  };
+  static Installed Install(uint64_t capBytes = kLogCapBytes) {
+    auto file = std::make_unique<FakeLogFile>();
+    FakeLogFile* raw = file.get();
+    InstallDiagnosticLog(std::make_unique<DiagnosticLog>(
+        std::move(file), 4242, [] { return LogTime{2026, 12, 10, 3, 4, 5, 67}; }, capBytes));
+    return Installed{raw};
+  }
+};
 
 }  // namespace tindrel::test

@@ -4,10 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "base/errors.h"
 #include "contract/http_transport.h"
 #include "contract/service.h"
 #include "double_replies.h"
+#include "fake_service.h"
 #include "soap_test_support.h"
 
 namespace tindrel {
@@ -85,6 +88,72 @@ TEST(ServiceProxy, FailuresSurfaceAsTheHierarchysExceptions) {
     FAIL();
   } catch (const TransportError& e) {
     EXPECT_STREQ(e.what(), "no reply queued");
+  }
+}
+
+// Every request leaves one line: its outcome, a transport's code, and of a
+// fault's text only what names no value.
+TEST(ServiceProxy, EachRequestLeavesOneLogLine) {
+  struct CodedFailure final : IHttpTransport {
+    HttpReply Post(const std::string&, const std::string&, const std::string&,
+                   const std::string&) override {
+      throw CodedTransportError("Tidsavbrudd mot tjenesten", 12002);
+    }
+  };
+  const auto log = test::FakeLogFile::Install();
+  Fixture f;
+  const auto token = FullToken();
+  token->SetUserName("verksted");
+  auto customer = FullCustomer();
+  customer->SetFirstName("kari");
+  const std::string fault =
+      "<s:Envelope xmlns:s=\"http://schemas.xmlsoap.org/soap/envelope/\"><s:Body><s:Fault>"
+      "<faultcode>s:Client</faultcode><faultstring>Kunden kari AB12345 finnes ikke for "
+      "verksted</faultstring></s:Fault></s:Body></s:Envelope>";
+  const struct {
+    int status;
+    std::string body;
+    std::string_view contentType;
+    std::function<void()> call;
+    std::string_view line;  // after the duration
+  } rows[] = {
+      {200, std::string(dr::kIsTokenValidReply), soap::kContentType,
+       [&] { f.proxy->IsTokenValid(token.get()); }, "op=IsTokenValid result=answered"},
+      {200, std::string(dr::kVehicleNilReply), soap::kContentType,
+       [&] { f.proxy->GetVehicleData("AB12345", token.get()); }, "op=GetVehicleData result=empty"},
+      {200, RecordReply(soap::kSaveCustomer, customer.get()), soap::kContentType,
+       [&] { f.proxy->SaveCustomer(*customer, token.get()); }, "op=SaveCustomer result=saved"},
+      {500, fault, soap::kContentType, [&] { f.proxy->SaveCustomer(*customer, token.get()); },
+       "op=SaveCustomer result=fault text=\"… finnes ikke for …\""},
+      {500, "Intern serverfeil", "text/plain",
+       [&] { f.proxy->GetVehicleData("AB12345", token.get()); },
+       "op=GetVehicleData result=transport text=\"Tjenesten svarte med HTTP-feil 500\""},
+      {200, std::string(dr::kVehicleAB12345Reply.substr(0, 300)), soap::kContentType,
+       [&] { f.proxy->GetVehicleData("AB12345", token.get()); },
+       "op=GetVehicleData result=unreadable text="},
+      {0, {}, {}, [&] {
+         CreateServiceProxy(false, "https://h.example/svc", std::make_shared<CodedFailure>())
+             ->Authenticate("verksted", "hemmelig1", "PC");
+       },
+       "op=Authenticate result=transport code=12002 text=\"Tidsavbrudd mot tjenesten\""},
+  };
+  for (const auto& row : rows) {
+    log.file->current.clear();
+    if (row.status) f.transport->Queue(row.status, row.body, std::string(row.contentType));
+    try {
+      row.call();
+    } catch (const Error&) {
+    }
+    std::string line = log.file->current;
+    // The fixed stamp and kind, then the duration, which varies.
+    const std::string head = "2026-12-10 03:04:05.067 pid=4242 request      ";
+    ASSERT_TRUE(line.starts_with(head)) << line;
+    line.erase(0, head.size());
+    const size_t ms = line.find(" ms=");
+    ASSERT_NE(ms, std::string::npos) << line;
+    line.erase(ms, line.find(' ', ms + 1) - ms);
+    EXPECT_TRUE(line.starts_with(row.line)) << line;
+    EXPECT_TRUE(line.ends_with("\r\n") && line.find("AB12345") == std::string::npos) << line;
   }
 }
 

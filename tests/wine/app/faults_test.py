@@ -37,6 +37,10 @@ CTX = None
 JOB = "¤1003¤Per¤Olav¤Berg¤Bygata2¤5003¤Bergen¤AB12345¤VIN0003¤¤4711"
 CONNECT_FAILED = "Kunne ikke koble til tjenesten: "
 BAD_REPLY = "Ugyldig svar fra tjenesten: "
+# What the diagnostic log must never hold: the password typed into the login,
+# the token's signature and user name, and the job's values (plate, VIN, a
+# name; the customer number is looked for apart from stamps and durations).
+LOG_SECRETS = ("hemmelig1", "SIG-verksted-1", "verksted", "AB12345", "VIN0003", "Olav")
 
 
 def drop_permission_override():
@@ -120,6 +124,7 @@ class Context:
         self.driver = h.Driver(ARGS.driver, self.env, self.work)
         self.roaming = h.roaming_folder(self.prefix)
         self.folder = os.path.join(self.roaming, "ORV_AS")
+        self.log = os.path.join(os.path.dirname(self.roaming), "Local", "ORV_AS", "Tindrel2.log")
         self.token_cache = h.TokenCache(self.prefix)
         self.cache = self.token_cache.path
         self.valid_to = self.driver.short_date(2030, 12, 31)
@@ -213,6 +218,23 @@ class FaultTest(unittest.TestCase):
     def log(self):
         return [(e["operation"], e["fault"]) for e in self.double.log()]
 
+    @staticmethod
+    def log_end():
+        return os.path.getsize(CTX.log) if os.path.exists(CTX.log) else 0
+
+    def expect_diagnostic_log(self, since, *patterns):
+        """The diagnostic log's lines written since byte `since` hold each
+        pattern and no secret or job value."""
+        with open(CTX.log, "rb") as f:
+            f.seek(since)
+            text = f.read().decode("utf-8")
+        for pattern in patterns:
+            self.assertRegex(text, pattern)
+        for secret in LOG_SECRETS:
+            self.assertNotIn(secret, text)
+        fields = re.sub(r"^\S+ \S+ pid=\d+|ms=\d+", "", text, flags=re.M)
+        self.assertNotRegex(fields, r"\b1003\b")
+
     def expect_answer(self, p, prefix, timeout=60):
         line = p.line(timeout)
         self.assertTrue(line.startswith(prefix), "expected %r, got %r" % (prefix, line))
@@ -229,9 +251,17 @@ class JobFaults(FaultTest):
     def run_job_with(self, mode, operation):
         self.cache_with_token()
         self.double.control(fault=mode, count=1, operations=[operation])
+        since = self.log_end()
         self.start_job()
         self.log_in()
         self.expect_exit()
+        self.expect_diagnostic_log(
+            since, r'start +version=".+" mode=job args=job-data\r\n',
+            # Wine reports every process as elevated: each start refreshes.
+            r"registration +result=current\r\n",
+            r"request +op=%s ms=\d+ result=(transport|unreadable) " % operation,
+            r"request +op=Authenticate ms=\d+ result=answered\r\n",
+            r"job +source=command-line result=saved customer=saved inspection=saved\r\n")
         return self.double.log()
 
     def test_a_failed_customer_save_is_repeated_after_a_new_login(self):
@@ -262,6 +292,7 @@ class AutomationFaults(FaultTest):
     def test_a_failed_lookup_is_repeated_after_a_new_login(self):
         self.cache_with_token()
         self.double.control(fault="reset", count=1, operations=["GetVehicleData"])
+        since = self.log_end()
         p = self.start_probe("create", "Tindrel2.ORV_Bil", "call", "Finn", "AB12345",
                              "get", "Merke", "release", "waitend", "20000")
         self.expect_answer(p, "create ok")
@@ -272,6 +303,11 @@ class AutomationFaults(FaultTest):
         self.assertTrue(rest[2].startswith("waitend ok"), rest)
         self.assertEqual(self.log(), [("GetVehicleData", "reset"), ("Authenticate", None),
                                       ("GetVehicleData", None)])
+        self.expect_diagnostic_log(
+            since, r'start +version=".+" mode=automation args=embedding\r\n',
+            # A reset meets the reply before or after part of it arrived.
+            r"request +op=GetVehicleData ms=\d+ result=(transport code=\d+|unreadable) text=",
+            r"request +op=GetVehicleData ms=\d+ result=answered\r\n")
 
     def test_a_failed_login_reaches_the_client_as_its_error_and_the_server_goes_on(self):
         self.cache_with_address()
@@ -288,6 +324,7 @@ class AutomationFaults(FaultTest):
         for _ in cases:
             steps += ["call", "Finn", "AB12345"]
         steps += ["call", "Finn", "AB12345", "get", "Merke", "release", "waitend", "20000"]
+        since = self.log_end()
         p = self.start_probe(*steps)
         self.expect_answer(p, "create ok")
         for mode, expected in cases:
@@ -309,6 +346,9 @@ class AutomationFaults(FaultTest):
         self.assertTrue(rest[2].startswith("waitend ok"), rest)
         ops = [op for op, fault in self.log() if fault is None]
         self.assertEqual(ops, ["Authenticate", "GetVehicleData"])
+        # A fault's text is kept without the words that could be values.
+        self.expect_diagnostic_log(
+            since, r'request +op=Authenticate ms=\d+ result=fault text="… feil i tjenesten"')
 
 
 class TokenCache(FaultTest):
