@@ -109,39 +109,7 @@ const std::wstring& CommandKey() {
   return key;
 }
 
-// Asks for a signal on any change below `root`\Software\Classes.
-bool StartWatch(HKEY root, win::UniqueHKey& key, win::UniqueHandle& changed) {
-  if (RegOpenKeyExW(root, L"Software\\Classes", 0, KEY_NOTIFY, key.put()) != ERROR_SUCCESS) {
-    key.release();
-    return false;
-  }
-  changed.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-  return changed && RegNotifyChangeKeyValue(key.get(), TRUE,
-                                            REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET,
-                                            changed.get(), TRUE) == ERROR_SUCCESS;
-}
-
-bool Signalled(const win::UniqueHandle& event) {
-  return WaitForSingleObject(event.get(), 0) == WAIT_OBJECT_0;
-}
-
 }  // namespace
-
-ClassesWatch::ClassesWatch() noexcept {
-  const DWORD error = GetLastError();
-  // A user without classes of his own has nothing there that a write to
-  // HKEY_CLASSES_ROOT could land in.
-  watching_ = StartWatch(HKEY_LOCAL_MACHINE, machine_.key, machine_.changed) &&
-              (StartWatch(HKEY_CURRENT_USER, user_.key, user_.changed) || !user_.key);
-  SetLastError(error);
-}
-
-std::string_view ClassesWatch::Outcome() const noexcept {
-  if (!watching_) return "refreshed";
-  return Signalled(machine_.changed) || (user_.changed && Signalled(user_.changed))
-             ? "written"
-             : "current";
-}
 
 bool IsElevated() {
   DWORD error = ERROR_SUCCESS;
@@ -203,7 +171,7 @@ void UnregisterFileAssociation() {
   DeleteTree(HKEY_CLASSES_ROOT, kDocumentProgId);
 }
 
-void RegisterAutomationServer() { com::RegisterServer(com::RegistryScope::Machine); }
+bool RegisterAutomationServer() { return com::RegisterServer(com::RegistryScope::Machine); }
 
 void UnregisterAutomationServer() { com::UnregisterServer(com::RegistryScope::Machine); }
 

@@ -11,25 +11,6 @@
 
 namespace tindrel {
 
-// Notices writes to the classes keys (the machine's and the user's
-// Software\Classes, where HKEY_CLASSES_ROOT is written) from its
-// construction on, so that a refresh can tell whether it changed anything.
-// Outcome(): "written", "current", or "refreshed" when the keys could not be
-// watched. Another program writing there meanwhile counts as written.
-class ClassesWatch {
- public:
-  ClassesWatch() noexcept;
-  std::string_view Outcome() const noexcept;
-
- private:
-  struct Watch {
-    win::UniqueHKey key;
-    win::UniqueHandle changed;
-  };
-  Watch machine_, user_;
-  bool watching_ = false;
-};
-
 // Whether the process token is elevated (TokenElevation). A system without
 // token elevation (the query fails with ERROR_INVALID_PARAMETER, 87) counts
 // as elevated. Any other failure throws win::Win32Error with the code.
@@ -53,9 +34,10 @@ void RegisterFileAssociation() noexcept;
 // win::Win32Error when an existing key cannot be removed.
 void UnregisterFileAssociation();
 
-// The automation server's classes and type library (com_server.h), for
-// the running program. Throw tindrel::Error on failure.
-void RegisterAutomationServer();
+// The automation server's classes and type library (com/server.h), for
+// the running program; true when the registry was changed. Throw
+// tindrel::Error on failure.
+bool RegisterAutomationServer();
 void UnregisterAutomationServer();
 
 // Behind the main window's "Registrer" button: elevated, register again

@@ -119,15 +119,15 @@ void RefreshRegistrationIfElevated(std::u16string_view arguments) noexcept {
     const ServerSwitches switches = ParseServerSwitches(arguments);
     if (switches.mode == ServerMode::kUnregister && !switches.perUser) return;
     if (!IsElevated()) return;
-    const ClassesWatch watch;
+    bool written = false;
     try {
-      RegisterAutomationServer();
+      written = RegisterAutomationServer();
       RegisterFileAssociation();
     } catch (...) {
       LogRegistrationFailure();
       throw;
     }
-    LogEvent("registration", {{"result", watch.Outcome()}});
+    LogEvent("registration", {{"result", written ? "written" : "current"}});
   });
 }
 

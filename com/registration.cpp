@@ -79,10 +79,12 @@ std::wstring GetString(HKEY root, const std::wstring& path) {
 }
 
 // SetString, skipped when the registry already holds exactly `value`: a
-// refresh of a current registration writes nothing.
-void EnsureString(HKEY root, const std::wstring& path, const wchar_t* name,
+// refresh of a current registration writes nothing. True when it wrote.
+bool EnsureString(HKEY root, const std::wstring& path, const wchar_t* name,
                   const std::wstring& value) {
-  if (ReadString(root, path, name) != value) SetString(root, path, name, value);
+  if (ReadString(root, path, name) == value) return false;
+  SetString(root, path, name, value);
+  return true;
 }
 
 bool KeyExists(HKEY root, const std::wstring& path) {
@@ -132,21 +134,29 @@ std::vector<std::wstring> ValueNames(HKEY key) {
 
 // Removes from `path` (a key wholly ours) every named value and every
 // subkey not in `subkeys`: what an older or foreign write left there. The
-// default value and the listed subkeys stay as they are.
-void KeepOnly(HKEY root, const std::wstring& path, std::initializer_list<const wchar_t*> subkeys) {
+// default value and the listed subkeys stay as they are. True when it
+// removed anything.
+bool KeepOnly(HKEY root, const std::wstring& path, std::initializer_list<const wchar_t*> subkeys) {
   UniqueHKey key;
   if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | KEY_SET_VALUE | DELETE, key.put()) !=
       ERROR_SUCCESS) {
-    return;
+    return false;
   }
+  bool removed = false;
   for (const std::wstring& name : SubkeyNames(key.get())) {
     bool wanted = false;
     for (const wchar_t* s : subkeys) wanted = wanted || _wcsicmp(s, name.c_str()) == 0;
-    if (!wanted) DeleteTree(key.get(), name);
+    if (!wanted) {
+      DeleteTree(key.get(), name);
+      removed = true;
+    }
   }
   for (const std::wstring& name : ValueNames(key.get())) {
-    if (!name.empty()) ThrowIfError(RegDeleteValueW(key.get(), name.c_str()));
+    if (name.empty()) continue;
+    ThrowIfError(RegDeleteValueW(key.get(), name.c_str()));
+    removed = true;
   }
+  return removed;
 }
 
 std::wstring HelpString(ITypeLib& lib, REFGUID guid) {
@@ -268,7 +278,7 @@ bool LibraryCurrent(HKEY root, ITypeLib& lib, const LibraryIdentity& id,
 
 }  // namespace
 
-void RegisterServer(RegistryScope scope) {
+bool RegisterServer(RegistryScope scope) {
   const std::wstring path = ModulePath();
   const ComPtr<ITypeLib> lib = TypeLibrary();
   const LibraryIdentity id = IdentityOf(*lib);
@@ -279,37 +289,44 @@ void RegisterServer(RegistryScope scope) {
   // Every entry is written in place and only where it differs, and nothing
   // a client needs is removed on the way: a client activating meanwhile
   // finds the old entries or the new ones, never none.
+  bool changed = false;
   for (const Coclass& c : Coclasses()) {
     const std::wstring help = HelpString(*lib, c.clsid);
     const std::wstring clsid = GuidText(c.clsid);
     const std::wstring key = L"CLSID\\" + clsid;
     const std::optional<std::wstring> oldProgId = ReadString(root.get(), key + L"\\ProgID");
-    EnsureString(root.get(), key, nullptr, help);
-    EnsureString(root.get(), key + L"\\LocalServer32", nullptr, L"\"" + path + L"\"");
-    EnsureString(root.get(), key + L"\\ProgID", nullptr, c.progId);
-    EnsureString(root.get(), key + L"\\TypeLib", nullptr, libid);
-    EnsureString(root.get(), key + L"\\Version", nullptr, version);
-    EnsureString(root.get(), c.progId, nullptr, help);
-    EnsureString(root.get(), std::wstring(c.progId) + L"\\CLSID", nullptr, clsid);
-    KeepOnly(root.get(), key, {L"LocalServer32", L"ProgID", L"TypeLib", L"Version"});
+    changed |= EnsureString(root.get(), key, nullptr, help);
+    changed |= EnsureString(root.get(), key + L"\\LocalServer32", nullptr, L"\"" + path + L"\"");
+    changed |= EnsureString(root.get(), key + L"\\ProgID", nullptr, c.progId);
+    changed |= EnsureString(root.get(), key + L"\\TypeLib", nullptr, libid);
+    changed |= EnsureString(root.get(), key + L"\\Version", nullptr, version);
+    changed |= EnsureString(root.get(), c.progId, nullptr, help);
+    changed |= EnsureString(root.get(), std::wstring(c.progId) + L"\\CLSID", nullptr, clsid);
+    changed |= KeepOnly(root.get(), key, {L"LocalServer32", L"ProgID", L"TypeLib", L"Version"});
     for (const wchar_t* sub : {L"LocalServer32", L"ProgID", L"TypeLib", L"Version"}) {
-      KeepOnly(root.get(), key + L"\\" + sub, {});
+      changed |= KeepOnly(root.get(), key + L"\\" + sub, {});
     }
-    KeepOnly(root.get(), c.progId, {L"CLSID"});
-    KeepOnly(root.get(), std::wstring(c.progId) + L"\\CLSID", {});
+    changed |= KeepOnly(root.get(), c.progId, {L"CLSID"});
+    changed |= KeepOnly(root.get(), std::wstring(c.progId) + L"\\CLSID", {});
     // A ProgID the class used to name (an older copy's), still pointing
     // back at the class, goes: only the current one leads to it.
     if (oldProgId && !oldProgId->empty() && _wcsicmp(oldProgId->c_str(), c.progId) != 0 &&
         _wcsicmp(GetString(root.get(), *oldProgId + L"\\CLSID").c_str(), clsid.c_str()) == 0) {
       DeleteTree(root.get(), *oldProgId);
+      changed = true;
     }
   }
 
-  if (!LibraryCurrent(root.get(), *lib, id, path)) RegisterLibrary(*lib, path, scope);
+  if (!LibraryCurrent(root.get(), *lib, id, path)) {
+    RegisterLibrary(*lib, path, scope);
+    changed = true;
+  }
   // RegisterTypeLib writes the library's own locale (409) only; Wine's
   // marshaler looks under locale 0 and, without it, fails every
   // cross-process Advise with E_NOINTERFACE. Harmless on Windows.
-  EnsureString(root.get(), id.versionKey() + L"\\0\\" + win::kTypeLibPlatformKey, nullptr, path);
+  changed |= EnsureString(root.get(), id.versionKey() + L"\\0\\" + win::kTypeLibPlatformKey,
+                          nullptr, path);
+  return changed;
 }
 
 void UnregisterServer(RegistryScope scope) {

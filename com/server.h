@@ -110,8 +110,9 @@ enum class RegistryScope { Machine, User };
 // the type library is registered again only when its entries differ, and
 // what does not belong in the class and ProgID keys (other values and
 // subkeys, a former ProgID of the class that still points back at it) is
-// removed after the current entries stand. Throws Error on failure.
-void RegisterServer(RegistryScope scope = RegistryScope::Machine);
+// removed after the current entries stand. Returns whether it changed
+// anything; throws Error on failure.
+bool RegisterServer(RegistryScope scope = RegistryScope::Machine);
 // Removes what RegisterServer wrote. Entries that are not there are not an
 // error. Throws Error when an existing entry cannot be removed.
 void UnregisterServer(RegistryScope scope = RegistryScope::Machine);
