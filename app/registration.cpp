@@ -8,6 +8,7 @@
 
 #include "com/server.h"
 #include "winapi/error.h"
+#include "winapi/registry.h"
 #include "winapi/unique_any.h"
 
 namespace tindrel {
@@ -54,43 +55,7 @@ void SetDword(HKEY key, const wchar_t* name, DWORD value) {
 
 // The default value of HKEY_CLASSES_ROOT\`path`, or empty.
 std::wstring ClassesString(const std::wstring& path) {
-  win::UniqueHKey key;
-  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_QUERY_VALUE, key.put()) !=
-      ERROR_SUCCESS) {
-    return {};
-  }
-  wchar_t buf[1024] = {};
-  DWORD type = 0, size = sizeof buf - sizeof(wchar_t);
-  if (RegQueryValueExW(key.get(), nullptr, nullptr, &type, reinterpret_cast<BYTE*>(buf),
-                       &size) != ERROR_SUCCESS ||
-      type != REG_SZ) {
-    return {};
-  }
-  return buf;
-}
-
-// Deletes `path` under `parent` with everything below it (Windows XP has no
-// RegDeleteTree); a missing key is not an error.
-void DeleteTree(HKEY parent, const std::wstring& path) {
-  {
-    win::UniqueHKey key;
-    const LONG rc = RegOpenKeyExW(parent, path.c_str(), 0, KEY_READ, key.put());
-    if (rc == ERROR_FILE_NOT_FOUND) return;
-    if (rc != ERROR_SUCCESS) throw win::Win32Error(static_cast<DWORD>(rc));
-    wchar_t name[256];
-    for (;;) {
-      DWORD length = 256;
-      if (RegEnumKeyExW(key.get(), 0, name, &length, nullptr, nullptr, nullptr, nullptr) !=
-          ERROR_SUCCESS) {
-        break;
-      }
-      DeleteTree(key.get(), name);
-    }
-  }
-  const LONG rc = RegDeleteKeyW(parent, path.c_str());
-  if (rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND) {
-    throw win::Win32Error(static_cast<DWORD>(rc));
-  }
+  return win::ReadString(HKEY_CLASSES_ROOT, path).value_or(std::wstring());
 }
 
 std::wstring ProgramPath() {
@@ -166,9 +131,9 @@ void UnregisterFileAssociation() {
     return;
   }
   if (_wcsicmp(ClassesString(L".orv").c_str(), kDocumentProgId) == 0) {
-    DeleteTree(HKEY_CLASSES_ROOT, L".orv");
+    win::DeleteTree(HKEY_CLASSES_ROOT, L".orv");
   }
-  DeleteTree(HKEY_CLASSES_ROOT, kDocumentProgId);
+  win::DeleteTree(HKEY_CLASSES_ROOT, kDocumentProgId);
 }
 
 bool RegisterAutomationServer() { return com::RegisterServer(com::RegistryScope::Machine); }

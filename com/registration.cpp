@@ -1,5 +1,5 @@
 // The registry entries of the automation server (see RegisterServer in
-// com_server.h).
+// com/server.h).
 
 #include <windows.h>
 #include <oleauto.h>
@@ -13,6 +13,7 @@
 #include "com/error_info.h"
 #include "com/server.h"
 #include "winapi/bitness.h"
+#include "winapi/registry.h"
 #include "winapi/unique_any.h"
 
 namespace tindrel::com {
@@ -37,99 +38,9 @@ UniqueHKey OpenRoot(RegistryScope scope) {
   return root;
 }
 
-// Creates the key `path` under `root` as needed and sets its value `name`
-// (the default value for null), stored with its terminating null.
-void SetString(HKEY root, const std::wstring& path, const wchar_t* name,
-               const std::wstring& value) {
-  UniqueHKey key;
-  ThrowIfError(RegCreateKeyExW(root, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                               KEY_SET_VALUE, nullptr, key.put(), nullptr));
-  ThrowIfError(RegSetValueExW(key.get(), name, 0, REG_SZ,
-                              reinterpret_cast<const BYTE*>(value.c_str()),
-                              static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))));
-}
-
-// The string value `name` (the default value for null) of `path`, or
-// nothing when the key or the value is missing or holds another type.
-std::optional<std::wstring> ReadString(HKEY root, const std::wstring& path,
-                                       const wchar_t* name = nullptr) {
-  UniqueHKey key;
-  if (RegOpenKeyExW(root, path.c_str(), 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) {
-    return std::nullopt;
-  }
-  DWORD type = 0, bytes = 0;
-  if (RegQueryValueExW(key.get(), name, nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS ||
-      type != REG_SZ) {
-    return std::nullopt;
-  }
-  std::wstring value(bytes / sizeof(wchar_t) + 1, L'\0');
-  bytes = static_cast<DWORD>(value.size() * sizeof(wchar_t));
-  if (RegQueryValueExW(key.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(value.data()),
-                       &bytes) != ERROR_SUCCESS) {
-    return std::nullopt;
-  }
-  value.resize(bytes / sizeof(wchar_t));
-  while (!value.empty() && value.back() == L'\0') value.pop_back();
-  return value;
-}
-
 // The default value of `path`, or empty when the key or the value is missing.
 std::wstring GetString(HKEY root, const std::wstring& path) {
   return ReadString(root, path).value_or(std::wstring());
-}
-
-// SetString, skipped when the registry already holds exactly `value`: a
-// refresh of a current registration writes nothing. True when it wrote.
-bool EnsureString(HKEY root, const std::wstring& path, const wchar_t* name,
-                  const std::wstring& value) {
-  if (ReadString(root, path, name) == value) return false;
-  SetString(root, path, name, value);
-  return true;
-}
-
-bool KeyExists(HKEY root, const std::wstring& path) {
-  UniqueHKey key;
-  return RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, key.put()) == ERROR_SUCCESS;
-}
-
-std::vector<std::wstring> SubkeyNames(HKEY key) {
-  std::vector<std::wstring> names;
-  for (DWORD i = 0;; ++i) {
-    wchar_t name[256];
-    DWORD length = 256;
-    const LONG rc = RegEnumKeyExW(key, i, name, &length, nullptr, nullptr, nullptr, nullptr);
-    if (rc == ERROR_NO_MORE_ITEMS) break;
-    ThrowIfError(rc);
-    names.emplace_back(name, length);
-  }
-  return names;
-}
-
-// Deletes `path` under `root` with everything below it; a missing key is
-// not an error.
-void DeleteTree(HKEY root, const std::wstring& path) {
-  {
-    UniqueHKey key;
-    const LONG rc = RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, key.put());
-    if (rc == ERROR_FILE_NOT_FOUND) return;
-    ThrowIfError(rc);
-    for (const std::wstring& sub : SubkeyNames(key.get())) DeleteTree(key.get(), sub);
-  }
-  const LONG rc = RegDeleteKeyW(root, path.c_str());
-  if (rc != ERROR_FILE_NOT_FOUND) ThrowIfError(rc);
-}
-
-std::vector<std::wstring> ValueNames(HKEY key) {
-  std::vector<std::wstring> names;
-  for (DWORD i = 0;; ++i) {
-    wchar_t name[16384];
-    DWORD length = 16384;
-    const LONG rc = RegEnumValueW(key, i, name, &length, nullptr, nullptr, nullptr, nullptr);
-    if (rc == ERROR_NO_MORE_ITEMS) break;
-    ThrowIfError(rc);
-    names.emplace_back(name, length);
-  }
-  return names;
 }
 
 // Removes from `path` (a key wholly ours) every named value and every
