@@ -8,6 +8,7 @@
 
 #include "com/server.h"
 #include "winapi/error.h"
+#include "winapi/module_path.h"
 #include "winapi/registry.h"
 #include "winapi/unique_any.h"
 
@@ -58,11 +59,13 @@ std::wstring ClassesString(const std::wstring& path) {
   return win::ReadString(HKEY_CLASSES_ROOT, path).value_or(std::wstring());
 }
 
+// The program's path, or empty when the system cannot tell.
 std::wstring ProgramPath() {
-  wchar_t program[MAX_PATH] = {};
-  const DWORD n = GetModuleFileNameW(nullptr, program, MAX_PATH);
-  if (n == 0 || n == MAX_PATH) return {};
-  return program;
+  try {
+    return win::ModulePath();
+  } catch (const win::Win32Error&) {
+    return {};
+  }
 }
 
 std::wstring OpenCommand(const std::wstring& program) {

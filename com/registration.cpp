@@ -13,6 +13,7 @@
 #include "com/error_info.h"
 #include "com/server.h"
 #include "winapi/bitness.h"
+#include "winapi/module_path.h"
 #include "winapi/registry.h"
 #include "winapi/unique_any.h"
 
@@ -190,7 +191,7 @@ bool LibraryCurrent(HKEY root, ITypeLib& lib, const LibraryIdentity& id,
 }  // namespace
 
 bool RegisterServer(RegistryScope scope) {
-  const std::wstring path = ModulePath();
+  const std::wstring path = win::ModulePath();
   const ComPtr<ITypeLib> lib = TypeLibrary();
   const LibraryIdentity id = IdentityOf(*lib);
   const UniqueHKey root = OpenRoot(scope);

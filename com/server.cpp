@@ -9,6 +9,7 @@
 #include "com/error_info.h"
 #include "com/class_factory.h"
 #include "com/server.h"
+#include "winapi/module_path.h"
 
 namespace tindrel::com {
 namespace {
@@ -70,25 +71,12 @@ const Coclass& CoclassOf(REFCLSID clsid) {
   throw std::logic_error("not a class of the Tindrel2 library");
 }
 
-std::wstring ModulePath() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (n == 0) ThrowLastError();
-    if (n < path.size()) {
-      path.resize(n);
-      return path;
-    }
-    path.resize(path.size() * 2);
-  }
-}
-
 ComPtr<ITypeLib> TypeLibrary() {
   // Loaded on first use and kept for the life of the process; a type
   // library does not belong to an apartment.
   static const ComPtr<ITypeLib> library = [] {
     ComPtr<ITypeLib> lib;
-    ThrowIfFailed(LoadTypeLibEx(ModulePath().c_str(), REGKIND_NONE, lib.put()),
+    ThrowIfFailed(LoadTypeLibEx(win::ModulePath().c_str(), REGKIND_NONE, lib.put()),
                   "LoadTypeLibEx (TYPELIB-ressursen)");
     return lib;
   }();

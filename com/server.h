@@ -41,9 +41,6 @@ HRESULT CreateBil2(REFIID iid, void** out) noexcept;
 HRESULT CreateKontrollInfo(REFIID iid, void** out) noexcept;
 HRESULT CreateVelkar(REFIID iid, void** out) noexcept;
 
-// The full path of the running program file.
-std::wstring ModulePath();
-
 // The type library embedded in the running program as TYPELIB resource 1,
 // loaded once (LoadTypeLibEx on the module path, not registered). Throws
 // ComError when the program carries none.
