@@ -2,23 +2,10 @@
 
 #include <windows.h>
 
+#include "winapi/unique_any.h"
+
 namespace tindrel {
 namespace {
-
-class FileHandle {
- public:
-  explicit FileHandle(HANDLE h) : h_(h) {}
-  ~FileHandle() {
-    if (h_ != INVALID_HANDLE_VALUE) CloseHandle(h_);
-  }
-  FileHandle(const FileHandle&) = delete;
-  FileHandle& operator=(const FileHandle&) = delete;
-  HANDLE get() const { return h_; }
-  explicit operator bool() const { return h_ != INVALID_HANDLE_VALUE; }
-
- private:
-  HANDLE h_;
-};
 
 JobFileBytes Failure(DWORD error) {
   JobFileBytes result;
@@ -45,8 +32,9 @@ class WindowsJobFileAccess final : public IJobFileAccess {
   JobFileBytes Read(const std::filesystem::path& path) override {
     // Sharing read access only: a writer that still has the file open makes
     // the open fail with a sharing violation instead of giving half a job.
-    const FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    const win::UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                                 nullptr));
     if (!file) return Failure(GetLastError());
     JobFileBytes result;
     char buffer[64 * 1024];
