@@ -12,12 +12,9 @@
 #include "app/startup.h"
 #include "base/errors.h"
 #include "base/text.h"
+#include "winapi/sdk_extras.h"
 #include "winapi/strings.h"
 #include "winapi/unique_any.h"
-
-#ifndef BCM_SETSHIELD
-#define BCM_SETSHIELD (0x1600 + 0x000C)
-#endif
 
 namespace tindrel {
 namespace {

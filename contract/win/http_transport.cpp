@@ -19,6 +19,7 @@
 
 #include <windows.h>
 #include <wininet.h>
+#include <schannel.h>
 
 #include <algorithm>
 #include <chrono>
@@ -28,6 +29,7 @@
 #include "contract/http_transport.h"
 #include "contract/soap_binding.h"
 #include "base/text.h"
+#include "winapi/sdk_extras.h"
 #include "winapi/strings.h"
 #include "winapi/unique_any.h"
 
@@ -38,13 +40,6 @@ namespace {
 using InternetHandle = win::UniqueAny<win::NullIsInvalid<HINTERNET, &::InternetCloseHandle>>;
 using win::Widen;
 
-// Codes and options that mingw-w64's headers may lack.
-constexpr DWORD kSecInvalidCert = 12169;
-constexpr DWORD kSecCertRevoked = 12170;
-constexpr DWORD kSecurityChannelError = 12157;
-constexpr DWORD kOptionSecureProtocols = 151;  // INTERNET_OPTION_SECURE_PROTOCOLS
-constexpr DWORD kTls12Client = 0x00000800;     // SP_PROT_TLS1_2_CLIENT
-constexpr DWORD kTls13Client = 0x00002000;     // SP_PROT_TLS1_3_CLIENT
 // The first Windows build whose TLS (SChannel) speaks TLS 1.3 (Server 2022).
 constexpr DWORD kFirstTls13Build = 20348;
 
@@ -75,15 +70,15 @@ constexpr DWORD kFirstTls13Build = 20348;
       ThrowCertificateError("gjelder ikke for vertsnavnet i tjenestens adresse", code);
     case ERROR_INTERNET_SEC_CERT_DATE_INVALID:
       ThrowCertificateError("er utløpt eller ennå ikke gyldig", code);
-    case kSecCertRevoked:
+    case ERROR_INTERNET_SEC_CERT_REVOKED:
       ThrowCertificateError("er trukket tilbake", code);
     case ERROR_INTERNET_SEC_CERT_REV_FAILED:
     case ERROR_INTERNET_SEC_CERT_NO_REV:
       ThrowCertificateError("kunne ikke sjekkes mot tilbaketrekkingslisten", code);
     case ERROR_INTERNET_SEC_CERT_ERRORS:
-    case kSecInvalidCert:
+    case ERROR_INTERNET_SEC_INVALID_CERT:
       ThrowCertificateError("ble ikke godtatt", code);
-    case kSecurityChannelError:
+    case ERROR_INTERNET_SECURITY_CHANNEL_ERROR:
       throw CodedTransportError("Kunne ikke koble til tjenesten: ingen sikker forbindelse kunne "
                                 "avtales med tjenesten (feil " + std::to_string(code) + ")",
                                 code);
@@ -169,13 +164,14 @@ void RequestModernTls(HINTERNET session) {
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
   const bool known = GetVersionExW(&version) != FALSE;
 #pragma GCC diagnostic pop
-  DWORD protocols = kTls12Client;
+  DWORD protocols = SP_PROT_TLS1_2_CLIENT;
   if (known && version.dwMajorVersion >= 10 && version.dwBuildNumber >= kFirstTls13Build)
-    protocols |= kTls13Client;
-  if (!InternetSetOptionW(session, kOptionSecureProtocols, &protocols, sizeof protocols) &&
-      protocols != kTls12Client) {
-    protocols = kTls12Client;
-    InternetSetOptionW(session, kOptionSecureProtocols, &protocols, sizeof protocols);
+    protocols |= SP_PROT_TLS1_3_CLIENT;
+  if (!InternetSetOptionW(session, INTERNET_OPTION_SECURE_PROTOCOLS, &protocols,
+                          sizeof protocols) &&
+      protocols != SP_PROT_TLS1_2_CLIENT) {
+    protocols = SP_PROT_TLS1_2_CLIENT;
+    InternetSetOptionW(session, INTERNET_OPTION_SECURE_PROTOCOLS, &protocols, sizeof protocols);
   }
 }
 

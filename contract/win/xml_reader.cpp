@@ -19,16 +19,13 @@
 #include "contract/xml_reader.h"
 #include "winapi/com_apartment.h"
 #include "winapi/com_ptr.h"
+#include "winapi/sdk_extras.h"
 #include "winapi/strings.h"
 #include "winapi/unique_any.h"
 
 namespace tindrel {
 
 namespace {
-
-// IXMLDOMDocument2 (setProperty) is not in mingw-w64's uuid library.
-constexpr IID kIID_IXMLDOMDocument2 = {
-    0x2933bf95, 0x7b36, 0x11d2, {0xb2, 0x0e, 0x00, 0xc0, 0x4f, 0x98, 0x3e, 0x60}};
 
 using win::ComPtr;
 using win::UniqueBstr;
@@ -159,7 +156,7 @@ void ParseXmlWithBackend(std::string_view document, IXmlContentHandler& handler)
   if (!FindMsxml(clsid)) throw ProtocolError("MSXML er ikke installert");
 
   ComPtr<IXMLDOMDocument2> doc;
-  Check(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, kIID_IXMLDOMDocument2,
+  Check(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, win::kIID_IXMLDOMDocument2,
                          doc.put_void()),
         "CoCreateInstance");
   Check(doc->put_async(VARIANT_FALSE), "async");
