@@ -1,6 +1,6 @@
 #pragma once
 // The class factory, written once for all classes: it makes objects with a
-// class's creation function (com_server.h) and counts LockServer in the
+// class's creation function (com/server.h) and counts LockServer in the
 // server process's count. Windows only.
 
 #include <windows.h>

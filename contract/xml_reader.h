@@ -1,7 +1,7 @@
 #pragma once
 // Reading an XML document as a stream of element events. One small interface,
-// two backends: libxml2 natively (xml_libxml2.cpp) and MSXML on Windows
-// (xml_msxml.cpp). The SOAP binding sees only this interface, so the same
+// two backends: libxml2 natively (posix/xml_reader.cpp) and MSXML on Windows
+// (win/xml_reader.cpp). The SOAP binding sees only this interface, so the same
 // test cases run against both.
 //
 // Safety contract, the same for both backends:

@@ -3,7 +3,7 @@
 // salt, the login dialog, the refusal message, the notification area, the
 // main window's refresh, the token cache's location, the user's short date
 // format, the clock's zone and the service proxy. The Windows implementation
-// lives in app/session_platform_win.cpp; tests bring their own.
+// lives in app/session_platform.cpp; tests bring their own.
 //
 // All calls are made on the main thread. Texts are UTF-8 unless the type
 // says otherwise.

@@ -2,7 +2,7 @@
 // The session's Windows services that need no window of the program's own:
 // the machine salt, the token cache's location, the user's short date format
 // and the notification-area entry. The login dialog and the main window's
-// refresh come from app/ (app/session_platform_win.cpp). Windows only.
+// refresh come from app/ (app/session_platform.cpp). Windows only.
 
 #include <filesystem>
 #include <optional>

@@ -4,7 +4,7 @@ start, a current one is left untouched, /UNREGSERVER takes the ".orv"
 association of this program along, and a client activating throughout
 never finds the class missing.
 
-    registration_test.py --exe Tindrel2.exe --loop activation_loop.exe --harness tests/wine/harness
+    registration_refresh_test.py --exe Tindrel2.exe --loop activation_loop.exe --harness tests/wine/harness
 """
 
 import argparse
