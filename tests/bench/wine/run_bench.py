@@ -22,6 +22,19 @@ import wine_harness as h  # noqa: E402
 JOB = "¤1003¤Per¤Olav¤Berg¤Bygata2¤5003¤Bergen¤AB12345¤VIN0003¤¤4711"
 
 
+def as_shipped(exe, work):
+    """A copy of `exe` without debug sections, as the shipped program is
+    (Release links with -s). Under Wine a RelWithDebInfo program's DWARF
+    sections count in its working set and its start: 17 MB of the x86_64
+    server's 54 MB, measured; no user's program carries them."""
+    folder = os.path.join(work, "as-shipped")
+    os.makedirs(folder, exist_ok=True)
+    copy = os.path.join(folder, os.path.basename(exe))
+    triple = "x86_64-w64-mingw32" if h.bits() == "64" else "i686-w64-mingw32"
+    subprocess.run([triple + "-objcopy", "--strip-debug", exe, copy], check=True)
+    return copy
+
+
 def main():
     ap = argparse.ArgumentParser()
     for name in ("prefix", "exe", "floor", "bench", "driver", "double"):
@@ -41,6 +54,8 @@ def main():
     double = h.ServiceDouble(args.double, work)
     status = 1
     try:
+        args.exe = as_shipped(args.exe, work)
+        args.floor = as_shipped(args.floor, work)
         driver = h.Driver(args.driver, env, work)
         valid_to = driver.short_date(2030, 12, 31)
         driver.stop()
