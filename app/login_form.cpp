@@ -201,13 +201,13 @@ INT_PTR CALLBACK LoginDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
 
 }  // namespace
 
-bool RunLoginForm(HWND owner, const std::function<void(std::optional<LoginAnswer>)>& answered,
+bool RunLoginForm(const std::function<void(std::optional<LoginAnswer>)>& answered,
                   const std::string& reason) {
   // Pixel sizes of the design (client 160 x 140) in dialog units of an
   // 8-point Tahoma, about 1.5 by 1.6 pixels each.
   DialogTemplate t(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT |
                        DS_SETFOREGROUND | DS_NOIDLEMSG,
-                   WS_EX_TOPMOST | (owner ? 0 : WS_EX_APPWINDOW), 107,
+                   WS_EX_TOPMOST | WS_EX_APPWINDOW, 107,
                    reason.empty() ? 86 : 86 + kReasonHeight + 4, L"Login", 8, L"Tahoma");
   t.Item(0x0082, L"Brukernavn", kLoginUserNameLabelId, SS_LEFT, 11, 10, 81, 8);
   t.Item(0x0081, L"", kLoginUserNameEditId, ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, 11, 18, 81,
@@ -227,7 +227,7 @@ bool RunLoginForm(HWND owner, const std::function<void(std::optional<LoginAnswer
   state.answered = &answered;
   const HWND before = g_openDialog;
   const INT_PTR result =
-      DialogBoxIndirectParamW(GetModuleHandleW(nullptr), t.get(), owner, LoginDialogProc,
+      DialogBoxIndirectParamW(GetModuleHandleW(nullptr), t.get(), nullptr, LoginDialogProc,
                               reinterpret_cast<LPARAM>(&state));
   g_openDialog = before;
   // Ended some other way (a quit message in its loop): nobody may be left
@@ -236,12 +236,6 @@ bool RunLoginForm(HWND owner, const std::function<void(std::optional<LoginAnswer
   if (state.error) std::rethrow_exception(state.error);
   if (result == -1 || result == 0) throw Error("Kunne ikke vise innloggingsvinduet.");
   return result == kResultLogin;
-}
-
-std::optional<LoginAnswer> ShowLoginForm(HWND owner) {
-  std::optional<LoginAnswer> answer;
-  RunLoginForm(owner, [&](std::optional<LoginAnswer> given) { answer = std::move(given); });
-  return answer;
 }
 
 HWND OpenLoginForm() { return g_openDialog; }

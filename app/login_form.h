@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <optional>
+#include <string>
 
 #include "session/session_platform.h"
 
@@ -20,22 +21,19 @@ inline constexpr int kLoginPasswordLabelId = 1004;
 inline constexpr int kLoginButtonId = IDOK;
 inline constexpr int kLoginReasonId = 1005;
 
-// Shows a new, empty dialog modally: at (0, 0), above all other windows and
-// with the keyboard focus, also when `owner` is null and no window of the
-// program is visible. The answer when the login button closed it (password
-// read first, then user name); nullopt when the close box did. Escape does
-// nothing. Throws tindrel::Error when the dialog cannot be shown.
-std::optional<LoginAnswer> ShowLoginForm(HWND owner);
-
-// The same dialog, for the session: `answered` runs exactly once, inside the
-// dialog when the user answers it (with the answer, or nullopt for the close
-// box or a failure to read the fields), after the dialog has been hidden; or
-// after it has ended for any other reason. Errors `answered` raises are
-// carried out of the dialog and raised again here. True when the login
-// button closed it. A non-empty `reason` (UTF-8: why the last attempt of a
-// request failed) is shown as a line of text below the login button.
-bool RunLoginForm(HWND owner, const std::function<void(std::optional<LoginAnswer>)>& answered,
-                  const std::string& reason = {});
+// The session's login dialog (windows::SessionUi). Shows a new, empty
+// dialog modally and without owner: at (0, 0), above all other windows and
+// with the keyboard focus, also when no window of the program is visible;
+// Escape does nothing. `answered` runs exactly once, inside the dialog when the user answers it (with the answer, password
+// read first, then user name; or nullopt for the close box or a failure to
+// read the fields), after the dialog has been hidden; or after it has ended
+// for any other reason. Errors `answered` raises are carried out of the
+// dialog and raised again here. True when the login button closed it. A
+// non-empty `reason` (UTF-8: why the last attempt of a request failed) is
+// shown as a line of text below the login button. Throws tindrel::Error when
+// the dialog cannot be shown.
+bool RunLoginForm(const std::function<void(std::optional<LoginAnswer>)>& answered,
+                  const std::string& reason);
 
 // The login dialog on the screen now, or null.
 HWND OpenLoginForm();

@@ -8,10 +8,10 @@
 #include "app/error_box.h"
 #include "app/login_form.h"
 #include "app/registration.h"
-#include "app/session_platform.h"
 #include "app/startup.h"
 #include "base/errors.h"
 #include "base/text.h"
+#include "session/win/windows_platform.h"
 #include "winapi/sdk_extras.h"
 #include "winapi/strings.h"
 #include "winapi/unique_any.h"
@@ -68,7 +68,9 @@ void ShowCaught() noexcept { ShowCaughtException(); }
 
 }  // namespace
 
-HWND MainWindowHandle() { return g_mainWindow; }
+void PostLoginStateRefresh() {
+  if (g_mainWindow) PostMessageW(g_mainWindow, kRefreshLoginStateMessage, 0, 0);
+}
 
 TMainForm::SessionOwner::~SessionOwner() {
   if (ServiceAccess == session.get()) ServiceAccess = nullptr;
@@ -250,8 +252,12 @@ LRESULT TMainForm::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARA
 }
 
 int RunMainWindow(StartupOptions& options) {
-  const std::unique_ptr<ISessionPlatform> platform = CreateWindowsSessionPlatform();
-  TMainForm form(*platform, options.jobCustomer.get(), options.jobInspection.get(),
+  windows::SessionPlatform platform({
+      .runLoginDialog = &RunLoginForm,
+      .openLoginDialog = &OpenLoginForm,
+      .refreshMainWindow = &PostLoginStateRefresh,
+  });
+  TMainForm form(platform, options.jobCustomer.get(), options.jobInspection.get(),
                  options.jobFileName);
   if (!options.automation) form.Show();
   MSG msg;

@@ -23,12 +23,14 @@ inline constexpr int kCompanyNameLabelId = 103;
 inline constexpr int kMainLoginButtonId = 104;
 inline constexpr int kRegistrerButtonId = 105;
 
-// Posted by the session after it loaded or saved the token cache and after
-// every login: the login labels are to be refreshed.
+// The login labels are to be refreshed: posted by PostLoginStateRefresh.
 inline constexpr UINT kRefreshLoginStateMessage = WM_USER + 3;
 
-// The main window once it is constructed; null before and after.
-HWND MainWindowHandle();
+// The session's refresh of the main window (after it loaded or saved the
+// token cache and after every login): posts kRefreshLoginStateMessage to the
+// main window once it is constructed, and nothing before or after; never
+// waits for it to be handled.
+void PostLoginStateRefresh();
 
 class TMainForm {
  public:

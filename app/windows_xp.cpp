@@ -6,7 +6,7 @@
 // program from loading on XP at all. Its import slot is defined here
 // instead, so the linker takes it rather than kernel32's: the system's
 // function where there is one, else GetTickCount widened by counting its
-// wrap-arounds. tests/wine_faults/xp_imports_test.py reads the import table.
+// wrap-arounds. tests/wine/app/xp_imports_test.py reads the import table.
 
 #include <windows.h>
 

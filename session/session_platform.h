@@ -3,7 +3,8 @@
 // salt, the login dialog, the refusal message, the notification area, the
 // main window's refresh, the token cache's location, the user's short date
 // format, the clock's zone and the service proxy. The Windows implementation
-// lives in app/session_platform.cpp; tests bring their own.
+// is windows::SessionPlatform (session/win/windows_platform.h), to which the
+// program hands its login dialog and main window; tests bring their own.
 //
 // All calls are made on the main thread. Texts are UTF-8 unless the type
 // says otherwise.
@@ -44,9 +45,13 @@ class ISessionPlatform {
   // nullopt when the dialog was closed through its close box.
   virtual std::optional<LoginAnswer> AskForLogin() = 0;
 
-  // Why the last attempt of a request failed (the error's text), told just
-  // before the login dialog is asked for again: the next dialog shows it and
-  // forgets it. The default shows nothing.
+  // The text of the error (a fault, a lost connection, an unreadable reply)
+  // that made a request's attempt fail, told before the request asks for a
+  // new login. The next RunLoginDialog shows it and forgets it, whichever
+  // login opens that dialog: a request that finds a dialog already open waits
+  // for that one, and the reason stays for a later dialog (the main window's
+  // login button's, say). A newer reason replaces one not yet shown;
+  // AskForLogin never shows one. The default drops it.
   virtual void TellLoginReason(const std::string& /*reason*/) {}
 
   // The login dialog as the session shows it. `answered` runs exactly once,

@@ -10,6 +10,7 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <utility>
 #include <vector>
 
 #include "base/text.h"
@@ -108,6 +109,38 @@ void ShowStatusBalloon(const std::u16string& title, const std::u16string& text) 
 void ShowInspectionRefused(const std::string& reason) {
   MessageBoxW(nullptr, win::Widen(reason).c_str(), L"Kunne ikke opprette kontroll!",
               MB_OK | MB_ICONERROR | MB_SYSTEMMODAL | MB_TOPMOST);
+}
+
+std::optional<LoginAnswer> SessionPlatform::AskForLogin() {
+  std::optional<LoginAnswer> answer;
+  ui_.runLoginDialog([&](std::optional<LoginAnswer> given) { answer = std::move(given); }, {});
+  return answer;
+}
+
+bool SessionPlatform::RunLoginDialog(
+    const std::function<void(std::optional<LoginAnswer>)>& answered) {
+  return ui_.runLoginDialog(answered, std::exchange(loginReason_, std::string()));
+}
+
+// The thread's own message loop, one level deeper: the open dialog's
+// messages (with its keyboard handling) and the calls of other clients run
+// as they would in the dialog's loop.
+bool SessionPlatform::WaitForLogin(const std::function<bool()>& pending) {
+  MSG msg;
+  while (pending()) {
+    const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+    if (got == -1) return false;
+    if (got == 0) {
+      // The program ends: the quit goes on to the loops further down.
+      PostQuitMessage(static_cast<int>(msg.wParam));
+      return false;
+    }
+    HWND dialog = ui_.openLoginDialog();
+    if (dialog && IsDialogMessageW(dialog, &msg)) continue;
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+  return true;
 }
 
 }  // namespace tindrel::windows
