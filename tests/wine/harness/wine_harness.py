@@ -45,7 +45,6 @@ import sys
 import select
 import tempfile
 import time
-import unittest
 import urllib.request
 
 SERVICE_PATH = "/ORVNewPL/Services/Tindrel2Service.svc"
@@ -555,6 +554,7 @@ def arguments(argv=None):
 
 
 def _cases(suite):
+    import unittest
     for t in suite:
         if isinstance(t, unittest.TestSuite):
             yield from _cases(t)
@@ -568,6 +568,7 @@ def run_tests(module="__main__", context=None):
     last (when given), the cases run (only those whose id holds one of the
     further words, when there are any), "N passed, M failed" printed; the
     exit code."""
+    import unittest  # here: `choose`, which scripts/wine-run may run for each call, stays quick
     mod = sys.modules[module]
     mod.ARGS = arguments()
     if context:
