@@ -9,6 +9,7 @@ never finds the class missing.
 
 import os
 import re
+import shutil
 import subprocess
 import sys
 
@@ -141,6 +142,7 @@ def main():
         if client:
             client.kill()
         h.wineserver(r.env, "-k")
+        shutil.rmtree(r.work, ignore_errors=True)
     return r.summary()
 
 
