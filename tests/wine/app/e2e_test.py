@@ -2,15 +2,12 @@
 """End-to-end tests of Tindrel2.exe under Wine: the real windows, driven as a
 user would drive them, against the service double on loopback.
 
-    e2e_test.py --exe Tindrel2.exe --driver ui_driver.exe --double service_double.py
-                --data tests/data
+    e2e_test.py --Tindrel2 Tindrel2.exe --ui_driver ui_driver.exe
 
 Needs TINDREL_WINEPREFIX (a prepared prefix) and a display (xvfb-run)."""
 
-import argparse
 import os
 import shutil
-import subprocess
 import sys
 import unittest
 
@@ -28,8 +25,8 @@ class Context:
 
     def __init__(self):
         self.prefix, self.work, self.env = h.start_run("e2e")
-        self.double = h.ServiceDouble(ARGS.double, self.work)
-        self.driver = h.Driver(ARGS.driver, self.env, self.work)
+        self.double = h.ServiceDouble(h.DOUBLE_SCRIPT, self.work)
+        self.driver = h.Driver(ARGS.ui_driver, self.env, self.work)
         self.token_cache = h.TokenCache(self.prefix)
         self.cache = self.token_cache.path
         self.valid_to = self.driver.short_date(2030, 12, 31)
@@ -70,7 +67,7 @@ class WindowsTest(unittest.TestCase):
                 self.program.kill()
                 h.wineserver(CTX.env, "-k", "-p")
                 CTX.driver.stop()
-                CTX.driver = h.Driver(ARGS.driver, CTX.env, CTX.work)
+                CTX.driver = h.Driver(ARGS.ui_driver, CTX.env, CTX.work)
             else:
                 self.program.kill()
 
@@ -83,11 +80,11 @@ class WindowsTest(unittest.TestCase):
         self.ctx.write_cache((address or self.double.address) + "\r\n" + self.ctx.token_line())
 
     def start(self, *args):
-        self.program = h.Program(ARGS.exe, CTX.env, CTX.work, args)
+        self.program = h.Program(ARGS.Tindrel2, CTX.env, CTX.work, args)
         return self.program
 
     def job_file(self, name):
-        return h.windows_path(os.path.join(ARGS.data, name))
+        return h.windows_path(os.path.join(h.DATA, name))
 
     def main_window(self):
         hwnd = self.d.find(h.MAIN_CLASS, h.MAIN_TITLE)
@@ -330,27 +327,5 @@ class JobMode(WindowsTest):
         self.assertIsNone(self.d.find(h.MAIN_CLASS, h.MAIN_TITLE, 200))
 
 
-def main():
-    global ARGS, CTX
-    ap = argparse.ArgumentParser()
-    ap.add_argument("--exe", required=True)
-    ap.add_argument("--driver", required=True)
-    ap.add_argument("--double", required=True)
-    ap.add_argument("--data", required=True)
-    ARGS, rest = ap.parse_known_args()
-    CTX = Context()
-    try:
-        suite = unittest.defaultTestLoader.loadTestsFromModule(sys.modules[__name__])
-        if rest:
-            suite = unittest.TestSuite(t for s in suite for t in s
-                                       if any(r in t.id() for r in rest))
-        result = unittest.TextTestRunner(verbosity=2, stream=sys.stdout).run(suite)
-    finally:
-        CTX.stop()
-    failed = len(result.failures) + len(result.errors)
-    print("%d passed, %d failed" % (result.testsRun - failed, failed))
-    return 0 if result.wasSuccessful() else 1
-
-
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(h.run_tests(context=Context))

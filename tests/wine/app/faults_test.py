@@ -3,9 +3,9 @@
 failure modes, a token cache that cannot be written, an automation client
 that is killed while it holds objects, and two clients under load.
 
-    faults_test.py --exe Tindrel2.exe --driver ui_driver.exe --probe com_probe.exe
-                   --timeout-test session_timeout_tests.exe
-                   --double service_double.py --data tests/data
+    faults_test.py --Tindrel2 Tindrel2.exe --ui_driver ui_driver.exe
+                   --com_probe com_probe.exe
+                   --session_timeout_tests session_timeout_tests.exe
 
 Needs TINDREL_WINEPREFIX (a prepared prefix) and a display (xvfb-run). The
 prefix is left as it was found: the server unregistered, the ".orv"
@@ -15,15 +15,12 @@ Run as root, the harness starts itself again without the capability to
 override file permissions, so that a folder without write permission stops
 Wine as it would stop an ordinary user."""
 
-import argparse
 import os
 import re
-import select
 import shutil
 import stat
 import subprocess
 import sys
-import time
 import unittest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -55,73 +52,16 @@ def drop_permission_override():
               + sys.argv[1:])
 
 
-def run_wine(env, *args, timeout=60):
-    return subprocess.run(h.WINE(*args), env=env, stdin=subprocess.DEVNULL,
-                          stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=timeout)
-
-
-class Probe:
-    """com_probe.exe in the background: its answer lines, read with a time
-    limit, and lines sent to its stdin to release its waiting steps."""
-
-    def __init__(self, env, workdir, *steps):
-        self.stderr = open(os.path.join(workdir, "probe.stderr"), "ab")
-        self.proc = subprocess.Popen(h.WINE(ARGS.probe, *steps), env=env,
-                                     stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                                     stderr=self.stderr)
-        self.lines = []
-
-    def line(self, timeout=60):
-        data = b""
-        deadline = time.monotonic() + timeout
-        fd = self.proc.stdout.fileno()
-        while not data.endswith(b"\n"):
-            left = deadline - time.monotonic()
-            if left <= 0 or not select.select([fd], [], [], left)[0]:
-                raise h.HarnessError("com_probe gave no answer; so far: %r" % self.lines)
-            chunk = os.read(fd, 1)
-            if not chunk:
-                raise h.HarnessError("com_probe ended; so far: %r" % self.lines)
-            data += chunk
-        text = data.decode("utf-8").rstrip("\r\n")
-        self.lines.append(text)
-        return text
-
-    def send(self, text=""):
-        self.proc.stdin.write((text + "\n").encode("utf-8"))
-        self.proc.stdin.flush()
-
-    def finish(self, timeout=60):
-        """The remaining answer lines once the probe has ended."""
-        try:
-            out, _ = self.proc.communicate(timeout=timeout)
-        except subprocess.TimeoutExpired:
-            self.kill()
-            raise h.HarnessError("com_probe did not end; so far: %r" % self.lines)
-        rest = out.decode("utf-8").replace("\r", "").splitlines()
-        self.lines += rest
-        self.stderr.close()
-        return rest
-
-    def kill(self):
-        if self.proc.poll() is None:
-            self.proc.kill()
-            self.proc.wait()
-        if not self.stderr.closed:
-            self.stderr.close()
-
-
 def probe(*steps, timeout=120):
     """Runs com_probe.exe to its end; its answer lines."""
-    p = Probe(CTX.env, CTX.work, *steps)
-    return p.finish(timeout)
+    return h.Probe(ARGS.com_probe, CTX.env, CTX.work, *steps).finish(timeout)
 
 
 class Context:
     def __init__(self):
         self.prefix, self.work, self.env = h.start_run("faults")
-        self.double = h.ServiceDouble(ARGS.double, self.work)
-        self.driver = h.Driver(ARGS.driver, self.env, self.work)
+        self.double = h.ServiceDouble(h.DOUBLE_SCRIPT, self.work)
+        self.driver = h.Driver(ARGS.ui_driver, self.env, self.work)
         self.roaming = h.roaming_folder(self.prefix)
         self.folder = os.path.join(self.roaming, "ORV_AS")
         self.log = os.path.join(os.path.dirname(self.roaming), "Local", "ORV_AS", "Tindrel2.log")
@@ -132,7 +72,7 @@ class Context:
             raise h.HarnessError("no short date from the driver")
         # The automation tests need the classes registered before the first
         # client asks (every start of the program under Wine registers anyway).
-        run_wine(self.env, ARGS.exe, "/REGSERVER")
+        h.run(self.env, ARGS.Tindrel2, "/REGSERVER")
 
     def read_cache(self):
         return self.token_cache.read()
@@ -150,9 +90,9 @@ class Context:
             if os.path.isdir(folder):
                 os.chmod(folder, 0o755)
         self.token_cache.restore()
-        run_wine(self.env, ARGS.exe, "/UNREGSERVER")
+        h.run(self.env, ARGS.Tindrel2, "/UNREGSERVER")
         for key in (r"HKCR\.orv", r"HKCR\TindrelORV.Document"):
-            run_wine(self.env, "reg", "delete", key, "/f")
+            h.run(self.env, "reg", "delete", key, "/f")
         h.wineserver(self.env, "-k")
         shutil.rmtree(self.work, ignore_errors=True)
 
@@ -179,7 +119,7 @@ class FaultTest(unittest.TestCase):
     def restart_wine():
         h.wineserver(CTX.env, "-k", "-p")
         CTX.driver.stop()
-        CTX.driver = h.Driver(ARGS.driver, CTX.env, CTX.work)
+        CTX.driver = h.Driver(ARGS.ui_driver, CTX.env, CTX.work)
 
     # Helpers
 
@@ -190,10 +130,10 @@ class FaultTest(unittest.TestCase):
         CTX.write_cache(self.double.address + "\r\n" + CTX.token_line())
 
     def start_job(self):
-        self.program = h.Program(ARGS.exe, CTX.env, CTX.work, [JOB])
+        self.program = h.Program(ARGS.Tindrel2, CTX.env, CTX.work, [JOB])
 
     def start_probe(self, *steps):
-        p = Probe(CTX.env, CTX.work, *steps)
+        p = h.Probe(ARGS.com_probe, CTX.env, CTX.work, *steps)
         self.probes.append(p)
         return p
 
@@ -521,7 +461,7 @@ class SlowService(FaultTest):
     def test_replies_past_the_time_out_with_shortened_time_outs(self):
         env = dict(CTX.env)
         env["TINDREL_SERVICE_URL"] = self.double.address
-        out = subprocess.run(h.WINE(ARGS.timeout_test), env=env, stdin=subprocess.DEVNULL,
+        out = subprocess.run(h.WINE(ARGS.session_timeout_tests), env=env, stdin=subprocess.DEVNULL,
                              stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=120)
         text = out.stdout.decode("utf-8", errors="replace").replace("\r", "")
         sys.stdout.write(text)
@@ -529,26 +469,6 @@ class SlowService(FaultTest):
         self.assertIn("[  PASSED  ] 2 tests", text)
 
 
-def main():
-    global ARGS, CTX
-    ap = argparse.ArgumentParser()
-    for name in ("exe", "driver", "probe", "timeout-test", "double", "data"):
-        ap.add_argument("--" + name, required=True)
-    ARGS, rest = ap.parse_known_args()
-    CTX = Context()
-    try:
-        suite = unittest.defaultTestLoader.loadTestsFromModule(sys.modules[__name__])
-        if rest:
-            suite = unittest.TestSuite(t for s in suite for t in s
-                                       if any(r in t.id() for r in rest))
-        result = unittest.TextTestRunner(verbosity=2, stream=sys.stdout).run(suite)
-    finally:
-        CTX.stop()
-    failed = len(result.failures) + len(result.errors)
-    print("%d passed, %d failed" % (result.testsRun - failed, failed))
-    return 0 if result.wasSuccessful() else 1
-
-
 if __name__ == "__main__":
     drop_permission_override()
-    sys.exit(main())
+    sys.exit(h.run_tests(context=Context))

@@ -3,13 +3,12 @@
 prefix set to that version (XP in a 32-bit prefix, as XP was; XP x64 for the 64-bit build), then the
 registration, an activation with a late-bound call, the login dialog and a
 job. Prints one line per check and "N passed, M failed". Takes a few minutes
-(a prefix per version), so it is not part of the ctest run; run it by hand
+(a prefix per version); ctest runs it with the default versions, and by hand
 under a display:
 
     xvfb-run -a tests/wine/app/windows_versions.py --build build/win32 [winxp win7 win10]
 """
 
-import argparse
 import os
 import shutil
 import subprocess
@@ -30,17 +29,9 @@ def default_versions():
     return ["winxp" if h.bits() == "32" else "winxp64", "win7", "win10"]
 
 
-class Checks:
-    def __init__(self):
-        self.passed = self.failed = 0
-
+class Checks(h.Checks):
     def check(self, version, what, ok, detail=""):
-        print("%-6s %-4s %s%s" % (version, "ok" if ok else "FAIL", what,
-                                  (": " + detail) if detail else ""))
-        if ok:
-            self.passed += 1
-        else:
-            self.failed += 1
+        return super().check("%-6s %s" % (version, what), ok, detail)
 
 
 run = h.wine
@@ -109,14 +100,11 @@ def one_version(version, build, checks, work):
 
 
 def main():
-    ap = argparse.ArgumentParser()
-    ap.add_argument("--build", required=True, help="the cross build tree")
-    ap.add_argument("versions", nargs="*")
-    args = ap.parse_args()
+    args = h.arguments()
     checks = Checks()
     work = tempfile.mkdtemp(prefix="tindrel-versions.")
     try:
-        versions = args.versions or default_versions()
+        versions = args.rest or default_versions()
         if "winxp64" in versions:
             print("winxp  note Windows XP played as XP x64 (winxp64): a 32-bit XP prefix needs "
                   "32-bit code, which this run does not run")
@@ -124,8 +112,7 @@ def main():
             one_version(version, os.path.abspath(args.build), checks, work)
     finally:
         shutil.rmtree(work, ignore_errors=True)
-    print("%d passed, %d failed" % (checks.passed, checks.failed))
-    return 0 if checks.failed == 0 else 1
+    return checks.summary()
 
 
 if __name__ == "__main__":

@@ -5,16 +5,19 @@ any code runs, so no run-time fallback can help), and its headers may ask
 for no later system. Wine exports every function whatever version it plays,
 so this is read from the file, not observed under Wine.
 
-    xp_imports_test.py --objdump i686-w64-mingw32-objdump Tindrel2.exe...
+    xp_imports_test.py --objdump i686-w64-mingw32-objdump --Tindrel2 Tindrel2.exe
 
 The list names functions that came with Vista or later and that compilers,
 runtimes and libraries are known to pull in; it is not the whole of them."""
 
-import argparse
+import os
 import re
 import subprocess
 import sys
 import unittest
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "harness"))
+import wine_harness as h  # noqa: E402
 
 ARGS = None
 
@@ -92,7 +95,7 @@ def read(exe):
 
 class LoadsOnWindowsXp(unittest.TestCase):
     def test_no_import_that_xp_lacks(self):
-        for exe in ARGS.exe:
+        for exe in (ARGS.Tindrel2,):
             imports, _ = read(exe)
             self.assertIn("kernel32.dll", imports, "no import table read from " + exe)
             for dll, names in imports.items():
@@ -100,7 +103,7 @@ class LoadsOnWindowsXp(unittest.TestCase):
                     self.assertEqual(sorted(names & AFTER_XP.get(dll, set())), [])
 
     def test_headers_ask_for_no_later_system(self):
-        for exe in ARGS.exe:
+        for exe in (ARGS.Tindrel2,):
             _, headers = read(exe)
             with self.subTest(exe=exe):
                 self.assertLessEqual((headers["MajorOSystemVersion"],
@@ -109,18 +112,5 @@ class LoadsOnWindowsXp(unittest.TestCase):
                                       headers["MinorSubsystemVersion"]), XP_VERSION)
 
 
-def main():
-    global ARGS
-    ap = argparse.ArgumentParser()
-    ap.add_argument("--objdump", required=True)
-    ap.add_argument("exe", nargs="+")
-    ARGS = ap.parse_args()
-    suite = unittest.defaultTestLoader.loadTestsFromModule(sys.modules[__name__])
-    result = unittest.TextTestRunner(verbosity=2, stream=sys.stdout).run(suite)
-    failed = len(result.failures) + len(result.errors)
-    print("%d passed, %d failed" % (result.testsRun - failed, failed))
-    return 0 if result.wasSuccessful() else 1
-
-
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(h.run_tests())

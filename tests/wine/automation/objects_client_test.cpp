@@ -11,7 +11,6 @@
 // with its workshop user logged in (run by wine_objects.sh).
 
 #include <windows.h>
-#include <tlhelp32.h>
 
 #include <gtest/gtest.h>
 
@@ -26,6 +25,7 @@
 #include "double_log.h"
 #include "late_client.h"
 #include "ui_answer.h"
+#include "wine_client.h"
 
 namespace tindrel::test {
 namespace {
@@ -811,28 +811,10 @@ TEST(Coverage, EveryMemberOfEveryClassWasCalled) {
   }
 }
 
-std::vector<DWORD> ServerProcesses() {
-  std::vector<DWORD> ids;
-  const win::UniqueFileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-  if (!snapshot) return ids;
-  PROCESSENTRY32W entry{};
-  entry.dwSize = sizeof entry;
-  for (BOOL more = Process32FirstW(snapshot.get(), &entry); more;
-       more = Process32NextW(snapshot.get(), &entry)) {
-    if (_wcsicmp(entry.szExeFile, L"Tindrel2.exe") == 0) ids.push_back(entry.th32ProcessID);
-  }
-  return ids;
-}
-
 TEST(Server, OneProcessServedTheRunAndEndsWithTheLastObject) {
   EXPECT_EQ(1u, ServerProcesses().size());
   g_env->anchor.reset();
-  const DWORD start = GetTickCount();
-  while (!ServerProcesses().empty() && GetTickCount() - start < 30000) {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
-    Sleep(100);
-  }
+  NoServerWithin(30000);
   EXPECT_TRUE(ServerProcesses().empty()) << "the server did not end after the last release";
 }
 

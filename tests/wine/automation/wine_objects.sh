@@ -14,24 +14,7 @@ source "$here/../harness/wine_test_lib.sh"
 exe="$1"
 client="$2"
 driver="$3"
-trap 'on_exit; WINEPREFIX="$TINDREL_WINEPREFIX" wineserver -k >/dev/null 2>&1' EXIT
-
-# Whatever earlier tests left running in the prefix ends first: a server of
-# theirs would answer our clients, or hold the single-instance mutex.
-WINEPREFIX="$TINDREL_WINEPREFIX" wineserver -k >/dev/null 2>&1
-restore_prefix "$exe"
-if ! double_call GET /log >/dev/null; then
-  check "not started" "started" "service double"
-  summary
-  exit
-fi
-if [ "$(cache_written)" != yes ]; then
-  check "not written" "written" "token cache"
-  summary
-  exit
-fi
-run "$exe" /REGSERVER
-check "$?" 0 "/REGSERVER exit code"
+serve_with_double
 
 timeout 240 "$repo_root/scripts/wine-run" "$client" --double-port="$double_port" \
   --ui-driver="$(winpath "$driver")" >"$scratch/client.log" 2>&1 </dev/null

@@ -10,7 +10,6 @@
 #include <oaidl.h>
 #include <ocidl.h>
 #include <olectl.h>
-#include <tlhelp32.h>
 
 #include <gtest/gtest.h>
 
@@ -23,6 +22,7 @@
 #include "winapi/strings.h"
 #include "dispatch_walk.h"
 #include "test_sink.h"
+#include "wine_client.h"
 
 namespace tindrel {
 namespace {
@@ -55,38 +55,17 @@ class ComEnvironment : public ::testing::Environment {
 };
 const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new ComEnvironment);
 
-// The running Tindrel2.exe processes.
-std::vector<DWORD> ServerProcesses() {
-  std::vector<DWORD> ids;
-  const win::UniqueFileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-  if (!snapshot) return ids;
-  PROCESSENTRY32W entry{};
-  entry.dwSize = sizeof entry;
-  for (BOOL more = Process32FirstW(snapshot.get(), &entry); more;
-       more = Process32NextW(snapshot.get(), &entry)) {
-    if (_wcsicmp(entry.szExeFile, L"Tindrel2.exe") == 0) ids.push_back(entry.th32ProcessID);
-  }
-  return ids;
-}
+using test::ServerProcesses;
 
 // Waits up to `ms` for every server process to end; ends the ones left
 // over and says whether there were any.
 bool ServersEndedWithin(DWORD ms) {
-  const DWORD start = GetTickCount();
-  while (!ServerProcesses().empty()) {
-    if (GetTickCount() - start > ms) {
-      for (DWORD id : ServerProcesses()) {
-        const win::UniqueHandle p(OpenProcess(PROCESS_TERMINATE, FALSE, id));
-        if (p) TerminateProcess(p.get(), 1);
-      }
-      return false;
-    }
-    // Let COM deliver what it still has for this apartment.
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
-    Sleep(100);
+  if (test::NoServerWithin(ms)) return true;
+  for (DWORD id : ServerProcesses()) {
+    const win::UniqueHandle p(OpenProcess(PROCESS_TERMINATE, FALSE, id));
+    if (p) TerminateProcess(p.get(), 1);
   }
-  return true;
+  return false;
 }
 
 struct WindowSearch {

@@ -11,12 +11,7 @@ source "$(dirname "$0")/../harness/wine_test_lib.sh"
 exe="$1"
 client="$2"
 
-restore_prefix "$exe"
-double_call GET /log >/dev/null
-check "$?" 0 "service double started"
-check "$(cache_written)" yes "token cache written"
-run "$exe" /REGSERVER
-check "$?" 0 "/REGSERVER exit code"
+serve_with_double
 
 run "$client"
 check "$?" 0 "com_client_tests"

@@ -4,34 +4,30 @@ start, a current one is left untouched, /UNREGSERVER takes the ".orv"
 association of this program along, and a client activating throughout
 never finds the class missing.
 
-    registration_refresh_test.py --exe Tindrel2.exe --loop activation_loop.exe --harness tests/wine/harness
+    registration_refresh_test.py --Tindrel2 Tindrel2.exe --activation_loop activation_loop.exe
 """
 
-import argparse
 import os
 import re
+import shutil
 import subprocess
 import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "harness"))
+import wine_harness as h  # noqa: E402
 
 BIL = "Tindrel2.ORV_Bil"
 STALE = BIL + ".1"
 
 
-class Run:
-    def __init__(self, h, exe):
-        self.h, self.exe = h, exe
+class Run(h.Checks):
+    def __init__(self, exe):
+        super().__init__()
+        self.exe = exe
         self.prefix, self.work, self.env = h.start_run("registration")
-        self.failed = 0
-
-    def check(self, what, ok, detail=""):
-        print("%-4s %s%s" % ("ok" if ok else "FAIL", what, (": " + detail) if detail else ""))
-        sys.stdout.flush()
-        self.failed += not ok
 
     def wine(self, *args):
-        r = subprocess.run(self.h.WINE(*args), env=self.env, capture_output=True, text=True,
-                           stdin=subprocess.DEVNULL, timeout=60)
-        return r.returncode, r.stdout
+        return h.wine(self.env, *args, timeout=60)
 
     def reg(self, key, value=""):
         """A value's data (the default for ""), None when key or value is missing."""
@@ -49,7 +45,7 @@ class Run:
 
     def start(self, *args):
         """One start of the program that ends by itself; its exit code."""
-        program = self.h.Program(self.exe, self.env, self.work, args)
+        program = h.Program(self.exe, self.env, self.work, args)
         try:
             return program.wait(60)
         finally:
@@ -59,8 +55,7 @@ class Run:
         """The sections of the prefix's machine registry whose key names one
         of `names`, with their modification times, as Wine saves them when
         its server ends."""
-        subprocess.run(["wineserver", "-k"], env=self.env, timeout=60,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        h.wineserver(self.env, "-k")
         with open(os.path.join(self.prefix, "system.reg"), encoding="latin-1") as f:
             text = f.read()
         sections = {}
@@ -72,15 +67,8 @@ class Run:
 
 
 def main():
-    ap = argparse.ArgumentParser()
-    ap.add_argument("--exe", required=True)
-    ap.add_argument("--loop", required=True)
-    ap.add_argument("--harness", required=True)
-    a = ap.parse_args()
-    sys.path.insert(0, a.harness)
-    import wine_harness as h
-
-    r = Run(h, a.exe)
+    a = h.arguments()
+    r = Run(a.Tindrel2)
     client = None
     try:
         r.start("/UNREGSERVER")
@@ -94,7 +82,7 @@ def main():
 
         # The client holds a server up (so the starts below end at its
         # mutex right after their refresh) and activates all along.
-        client = subprocess.Popen(h.WINE(a.loop, BIL), env=r.env, stdin=subprocess.PIPE,
+        client = subprocess.Popen(h.WINE(a.activation_loop, BIL), env=r.env, stdin=subprocess.PIPE,
                                   stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
         r.check("the client activates", client.stdout.readline().strip() == "ready")
 
@@ -153,10 +141,9 @@ def main():
     finally:
         if client:
             client.kill()
-        subprocess.run(["wineserver", "-k"], env=r.env, timeout=60,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    print("%d failed" % r.failed)
-    return 1 if r.failed else 0
+        h.wineserver(r.env, "-k")
+        shutil.rmtree(r.work, ignore_errors=True)
+    return r.summary()
 
 
 if __name__ == "__main__":

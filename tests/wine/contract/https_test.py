@@ -3,13 +3,12 @@
 reaches the service: a test CA trusted in the prefix, the double serving
 HTTPS with certificates made for the run, and a CONNECT proxy on the loopback.
 
-    https_test.py --exe Tindrel2.exe --driver ui_driver.exe --trust trust_ca.exe
-                  --probe com_probe.exe --double service_double.py --data tests/data
+    https_test.py --Tindrel2 Tindrel2.exe --ui_driver ui_driver.exe --trust_ca trust_ca.exe
+                  --com_probe com_probe.exe
 
 Needs TINDREL_WINEPREFIX (a prepared prefix), a display (xvfb-run) and
 openssl. Prints the job's wall time over HTTPS beside plain HTTP."""
 
-import argparse
 import json
 import os
 import shutil
@@ -61,7 +60,7 @@ class TlsDouble:
         self.port_file = os.path.join(work, tag + ".port")
         http_file = os.path.join(work, tag + ".http")
         self.proc = subprocess.Popen(
-            ["python3", ARGS.double, "--port", "0", "--port-file", self.port_file,
+            ["python3", h.DOUBLE_SCRIPT, "--port", "0", "--port-file", self.port_file,
              "--tls-cert", cert, "--tls-key", key, "--http-port-file", http_file],
             stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.port = wait_for_file(self.port_file, self.proc, "the HTTPS double")
@@ -104,28 +103,17 @@ class Proxy:
         self.proc.wait(10)
 
 
-def wine(env, *args):
-    subprocess.run(h.WINE(*args), env=env, stdin=subprocess.DEVNULL,
-                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120, check=True)
-
-
-def restart_wineserver(env):
-    for switch in ("-k", "-p"):
-        subprocess.run(["wineserver", switch], env=env, stdin=subprocess.DEVNULL,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=30)
-
-
 def apply_internet_settings(enable, server=None):
     """The user's proxy; WinInet reads it when a process starts, and the
     wineserver restart ends the driver too, so it starts again."""
-    wine(CTX.env, "reg", "add", INTERNET_SETTINGS, "/v", "ProxyEnable", "/t", "REG_DWORD",
-         "/d", "1" if enable else "0", "/f")
+    h.run(CTX.env, "reg", "add", INTERNET_SETTINGS, "/v", "ProxyEnable", "/t", "REG_DWORD",
+          "/d", "1" if enable else "0", "/f", timeout=120, check=True)
     if server:
-        wine(CTX.env, "reg", "add", INTERNET_SETTINGS, "/v", "ProxyServer", "/t", "REG_SZ",
-             "/d", server, "/f")
+        h.run(CTX.env, "reg", "add", INTERNET_SETTINGS, "/v", "ProxyServer", "/t", "REG_SZ",
+              "/d", server, "/f", timeout=120, check=True)
     CTX.driver.stop()
-    restart_wineserver(CTX.env)
-    CTX.driver = h.Driver(ARGS.driver, CTX.env, CTX.work)
+    h.wineserver(CTX.env, "-k", "-p")
+    CTX.driver = h.Driver(ARGS.ui_driver, CTX.env, CTX.work)
 
 
 class Context:
@@ -133,27 +121,22 @@ class Context:
         self.prefix, self.work, self.env = h.start_run("https")
         self.certs = make_certs.make_certs(os.path.join(self.work, "certs"))
         # Trusting the CA needs a wineserver of its own (see WINE.md).
-        subprocess.run(h.WINE(ARGS.trust, h.windows_path(self.certs["ca.pem"])), env=self.env,
-                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL, timeout=120, check=True)
-        restart_wineserver(self.env)
-        self.driver = h.Driver(ARGS.driver, self.env, self.work)
-        self.cache = os.path.join(h.roaming_folder(self.prefix), "ORV_AS", "Tindrel2.dat")
-        self.token = h.TOKEN_FIELDS.format(date=self.driver.short_date(2030, 12, 31))
+        h.run(self.env, ARGS.trust_ca, h.windows_path(self.certs["ca.pem"]), timeout=120,
+              check=True)
+        h.wineserver(self.env, "-k", "-p")
+        self.driver = h.Driver(ARGS.ui_driver, self.env, self.work)
+        self.cache = h.TokenCache(self.prefix)
+        self.date = self.driver.short_date(2030, 12, 31)
         self.good = TlsDouble(self.certs["localhost.pem"], self.certs["server.key"], self.work, "good")
 
     def write_cache(self, address):
-        os.makedirs(os.path.dirname(self.cache), exist_ok=True)
-        with open(self.cache, "wb") as f:
-            f.write((address + "\r\n" + self.token).encode("latin-1"))
+        self.cache.logged_in(address, self.date)
 
     def stop(self):
         self.driver.stop()
         self.good.stop()
-        if os.path.exists(self.cache):
-            os.remove(self.cache)
-        subprocess.run(["wineserver", "-k"], env=self.env, stdin=subprocess.DEVNULL,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=30)
+        self.cache.restore()
+        h.wineserver(self.env, "-k")
         shutil.rmtree(self.work, ignore_errors=True)
 
 
@@ -162,8 +145,8 @@ class HttpsTest(unittest.TestCase):
         """A one-line job with a cached token; its exit code and wall time."""
         CTX.write_cache(address)
         start = time.monotonic()
-        program = h.Program(ARGS.exe, CTX.env, CTX.work,
-                            [h.windows_path(os.path.join(ARGS.data, "sample-job.orv"))])
+        program = h.Program(ARGS.Tindrel2, CTX.env, CTX.work,
+                            [h.windows_path(os.path.join(h.DATA, "sample-job.orv"))])
         code = program.wait(timeout)
         elapsed = time.monotonic() - start
         program.kill()
@@ -173,8 +156,8 @@ class HttpsTest(unittest.TestCase):
         """A job whose saves fail: the login dialog comes back saying why;
         closing it breaks each failing save off."""
         CTX.write_cache(address)
-        program = h.Program(ARGS.exe, CTX.env, CTX.work,
-                            [h.windows_path(os.path.join(ARGS.data, "sample-job.orv"))])
+        program = h.Program(ARGS.Tindrel2, CTX.env, CTX.work,
+                            [h.windows_path(os.path.join(h.DATA, "sample-job.orv"))])
         try:
             dialog = CTX.driver.find(h.DIALOG, "Login")
             self.assertIsNotNone(dialog, "the login dialog did not come back")
@@ -215,7 +198,7 @@ class HttpsTest(unittest.TestCase):
         self.assertEqual(self.run_job(CTX.good.address)[0], 0)
         CTX.good.reset()
         probe = subprocess.run(
-            h.WINE(ARGS.probe, "create", "Tindrel2.ORV_Bil", "call", "Finn", "AB12345",
+            h.WINE(ARGS.com_probe, "create", "Tindrel2.ORV_Bil", "call", "Finn", "AB12345",
                    "get", "Merke", "release", "waitend", "20000"),
             env=CTX.env, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
             stderr=subprocess.DEVNULL, timeout=120)
@@ -268,21 +251,5 @@ class HttpsTest(unittest.TestCase):
                     proxy.stop()
 
 
-def main():
-    global ARGS, CTX
-    ap = argparse.ArgumentParser()
-    for name in ("--exe", "--driver", "--trust", "--probe", "--double", "--data"):
-        ap.add_argument(name, required=True)
-    ARGS, rest = ap.parse_known_args()
-    CTX = Context()
-    try:
-        result = unittest.main(argv=[sys.argv[0]] + rest, exit=False, verbosity=2).result
-    finally:
-        CTX.stop()
-    passed = result.testsRun - len(result.failures) - len(result.errors)
-    print("%d passed, %d failed" % (passed, len(result.failures) + len(result.errors)))
-    sys.exit(0 if result.wasSuccessful() else 1)
-
-
 if __name__ == "__main__":
-    main()
+    sys.exit(h.run_tests(context=Context))

@@ -6,12 +6,12 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <string>
 
 #include "base/errors.h"
 #include "contract/http_transport.h"
 #include "contract/service.h"
+#include "wine_client.h"
 
 namespace tindrel {
 namespace {
@@ -22,21 +22,13 @@ using Clock = std::chrono::steady_clock;
 // Short enough for a test run, long enough for a loaded machine.
 constexpr HttpTimeouts kShort{3000ms, 3000ms, 2000ms};
 
-std::string Env(const char* name) {
-  const char* v = std::getenv(name);
-  return v ? v : "";
-}
-
-std::string ServiceUrl() { return Env("TINDREL_SERVICE_URL"); }
+using test::ServiceUrl;
 
 // Switches the double's fault mode for the next `count` SOAP requests.
 void SetFault(const std::string& mode, int count = 1, double delay = 0) {
-  const std::string url = ServiceUrl();
-  const std::string control = url.substr(0, url.find('/', url.find("://") + 3)) + "/control";
-  const std::string body = "{\"fault\": \"" + mode + "\", \"count\": " + std::to_string(count) +
-                           ", \"delay\": " + std::to_string(delay) + "}";
-  const HttpReply r =
-      CreatePlatformHttpTransport()->Post(control, "\"\"", "application/json", body);
+  const HttpReply r = test::DoubleControl(
+      "{\"fault\": \"" + mode + "\", \"count\": " + std::to_string(count) +
+      ", \"delay\": " + std::to_string(delay) + "}");
   ASSERT_EQ(r.status, 200) << r.body;
 }
 
@@ -192,7 +184,7 @@ TEST_F(AgainstDouble, FailureModesOfTheService) {
 }
 
 TEST_F(AgainstDouble, NothingListening) {
-  const std::string dead = Env("TINDREL_DEAD_URL");
+  const std::string dead = test::Env("TINDREL_DEAD_URL");
   ASSERT_FALSE(dead.empty());
   auto proxy = CreateServiceProxy(false, dead, CreatePlatformHttpTransport(kShort));
   const auto start = Clock::now();

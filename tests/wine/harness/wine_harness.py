@@ -27,7 +27,11 @@ The shell drivers use it from the command line:
         double's workshop user) and TINDREL_DOUBLE_PORT set; puts the cache
         back and stops the double afterwards
     wine_harness.py double-call METHOD PATH [JSON]    a control call to the
-        double of TINDREL_DOUBLE_PORT; prints the reply"""
+        double of TINDREL_DOUBLE_PORT; prints the reply
+
+A Python test is a body on run_tests() (unittest cases) or Checks (one line
+per check): its row in tests/wine/CMakeLists.txt passes each program as
+`--TARGET PATH`, read by arguments()."""
 
 import argparse
 import errno
@@ -38,6 +42,7 @@ import shlex
 import shutil
 import subprocess
 import sys
+import select
 import tempfile
 import time
 import urllib.request
@@ -45,6 +50,7 @@ import urllib.request
 SERVICE_PATH = "/ORVNewPL/Services/Tindrel2Service.svc"
 ROOT = os.path.abspath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", ".."))
 DOUBLE_SCRIPT = os.path.join(ROOT, "tests", "double", "service_double.py")
+DATA = os.path.join(ROOT, "tests", "data")
 # The cached login of the double's workshop user, after the service address
 # line; {date} is the user's short date for 2030-12-31.
 TOKEN_FIELDS = "Testverkstedet AS\t4242\tverksted\t7\t{date}\tSIG-verksted-1"
@@ -54,8 +60,8 @@ QUIET = dict(stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subproc
 PROGRAMS = {
     "Tindrel2": ("app", "Tindrel2.exe"),
     "ui_driver": ("tests", "wine", "harness", "ui_driver.exe"),
-    "com_probe": ("tests", "wine", "app", "com_probe.exe"),
-    "trust_ca": ("tests", "double", "trust_ca.exe"),
+    "com_probe": ("tests", "wine", "harness", "com_probe.exe"),
+    "trust_ca": ("tests", "wine", "harness", "trust_ca.exe"),
     "floor_server": ("tests", "bench", "wine", "floor_server.exe"),
     "bench_wine": ("tests", "bench", "wine", "bench_wine.exe"),
 }
@@ -161,11 +167,77 @@ def wineserver(env, *switches):
         subprocess.run(["wineserver", switch], env=env, timeout=120, **QUIET)
 
 
+def run(env, *args, timeout=60, check=False):
+    """A Windows program (or Wine tool) run to its end, its output kept:
+    the CompletedProcess; `check` raises when it fails."""
+    return subprocess.run(WINE(*args), env=env, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                          stderr=subprocess.DEVNULL, timeout=timeout, check=check)
+
+
 def wine(env, *args, timeout=120):
     """A Windows program run to its end: (exit code, output without CRs)."""
-    r = subprocess.run(WINE(*args), env=env, stdin=subprocess.DEVNULL,
-                       stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=timeout)
+    r = run(env, *args, timeout=timeout)
     return r.returncode, r.stdout.decode("utf-8", "replace").replace("\r", "")
+
+
+def read_line(proc, timeout, what):
+    """One line of `proc`'s output, or HarnessError after `timeout` seconds
+    or at its end (`what` names it in the error)."""
+    line = b""
+    deadline = time.monotonic() + timeout
+    fd = proc.stdout.fileno()
+    while not line.endswith(b"\n"):
+        left = deadline - time.monotonic()
+        if left <= 0 or not select.select([fd], [], [], left)[0]:
+            raise HarnessError("%s gave no answer" % what)
+        chunk = os.read(fd, 1)
+        if not chunk:
+            raise HarnessError("%s ended" % what)
+        line += chunk
+    return line.decode("utf-8").rstrip("\r\n")
+
+
+class Probe:
+    """com_probe.exe (tests/wine/harness/com_probe.cpp) in the background: its
+    answer lines, read with a time limit, and lines sent to its stdin to
+    release its waiting steps."""
+
+    def __init__(self, exe, env, workdir, *steps):
+        self.stderr = open(os.path.join(workdir, "probe.stderr"), "ab")
+        self.proc = subprocess.Popen(WINE(exe, *steps), env=env, stdin=subprocess.PIPE,
+                                     stdout=subprocess.PIPE, stderr=self.stderr)
+        self.lines = []
+
+    def line(self, timeout=60):
+        try:
+            text = read_line(self.proc, timeout, "com_probe")
+        except HarnessError as e:
+            raise HarnessError("%s; so far: %r" % (e, self.lines))
+        self.lines.append(text)
+        return text
+
+    def send(self, text=""):
+        self.proc.stdin.write((text + "\n").encode("utf-8"))
+        self.proc.stdin.flush()
+
+    def finish(self, timeout=60):
+        """The remaining answer lines once the probe has ended."""
+        try:
+            out, _ = self.proc.communicate(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            self.kill()
+            raise HarnessError("com_probe did not end; so far: %r" % self.lines)
+        rest = out.decode("utf-8").replace("\r", "").splitlines()
+        self.lines += rest
+        self.stderr.close()
+        return rest
+
+    def kill(self):
+        if self.proc.poll() is None:
+            self.proc.kill()
+            self.proc.wait()
+        if not self.stderr.closed:
+            self.stderr.close()
 
 
 def make_prefix(path=None, arch=None, tag="prefix"):
@@ -327,19 +399,7 @@ class Driver:
             raise HarnessError("the UI driver did not start")
 
     def _read(self, timeout):
-        import select
-        line = b""
-        deadline = time.monotonic() + timeout
-        fd = self.proc.stdout.fileno()
-        while not line.endswith(b"\n"):
-            left = deadline - time.monotonic()
-            if left <= 0 or not select.select([fd], [], [], left)[0]:
-                raise HarnessError("the UI driver did not answer")
-            chunk = os.read(fd, 1)
-            if not chunk:
-                raise HarnessError("the UI driver ended")
-            line += chunk
-        return line.decode("utf-8").rstrip("\r\n")
+        return read_line(self.proc, timeout, "the UI driver")
 
     def ask(self, *fields, timeout=60):
         self.proc.stdin.write(("\t".join(str(f) for f in fields) + "\n").encode("utf-8"))
@@ -475,6 +535,77 @@ def short_date(driver_exe, env, workdir):
     if not date:
         raise HarnessError("no short date from the UI driver")
     return date
+
+
+def arguments(argv=None):
+    """A test's command line as its row in tests/wine/CMakeLists.txt writes
+    it: each `--NAME VALUE` as attribute NAME (the programs by target name:
+    .Tindrel2, .ui_driver, .com_probe; dashes read as underscores), the other
+    words in .rest (for run_tests: the cases to run)."""
+    args = argparse.Namespace(rest=[])
+    words = list(sys.argv[1:] if argv is None else argv)
+    while words:
+        word = words.pop(0)
+        if word.startswith("--") and words:
+            setattr(args, word[2:].replace("-", "_"), words.pop(0))
+        else:
+            args.rest.append(word)
+    return args
+
+
+def _cases(suite):
+    import unittest
+    for t in suite:
+        if isinstance(t, unittest.TestSuite):
+            yield from _cases(t)
+        else:
+            yield t
+
+
+def run_tests(module="__main__", context=None):
+    """The main of a unittest body: the module's ARGS set from arguments(),
+    its CTX made by `context()` before the first case and stopped after the
+    last (when given), the cases run (only those whose id holds one of the
+    further words, when there are any), "N passed, M failed" printed; the
+    exit code."""
+    import unittest  # here: `choose`, which scripts/wine-run may run for each call, stays quick
+    mod = sys.modules[module]
+    mod.ARGS = arguments()
+    if context:
+        mod.CTX = context()
+    try:
+        suite = unittest.defaultTestLoader.loadTestsFromModule(mod)
+        if mod.ARGS.rest:
+            suite = unittest.TestSuite(t for t in _cases(suite)
+                                       if any(r in t.id() for r in mod.ARGS.rest))
+        result = unittest.TextTestRunner(verbosity=2, stream=sys.stdout).run(suite)
+    finally:
+        if context:
+            mod.CTX.stop()
+    failed = len(result.failures) + len(result.errors)
+    print("%d passed, %d failed" % (result.testsRun - failed, failed))
+    return 0 if result.wasSuccessful() else 1
+
+
+class Checks:
+    """The checks of a body that is no unittest: one line each, counted."""
+
+    def __init__(self):
+        self.passed = self.failed = 0
+
+    def check(self, what, ok, detail=""):
+        print("%-4s %s%s" % ("ok" if ok else "FAIL", what, (": " + detail) if detail else ""))
+        sys.stdout.flush()
+        if ok:
+            self.passed += 1
+        else:
+            self.failed += 1
+        return ok
+
+    def summary(self):
+        """Prints "N passed, M failed"; the exit code."""
+        print("%d passed, %d failed" % (self.passed, self.failed))
+        return 0 if self.failed == 0 else 1
 
 
 def _with_double(args):

@@ -1,9 +1,10 @@
 # Shared by the Wine test scripts (sourced): the checks and the registry
 # helpers. Every Wine call goes through scripts/wine-run (the prepared prefix
 # in TINDREL_WINEPREFIX) with its output in a file of the script's own
-# scratch folder. Each script counts its checks and ends with
-# "N passed, M failed". The service double and the token cache come from
-# wine_harness.py (`with-double`), which runs the scripts that need them.
+# scratch folder. Each script counts its checks and ends with `summary`
+# ("N passed, M failed"). The service double and the token cache come from
+# wine_harness.py (`with-double`, the WITH_DOUBLE of the script's row in
+# tests/wine/CMakeLists.txt); such a script starts with serve_with_double.
 
 repo_root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../../.." && pwd)"
 harness="$repo_root/tests/wine/harness/wine_harness.py"
@@ -68,6 +69,9 @@ restore_prefix() {  # Tindrel2.exe
   wr reg delete 'HKCR\TindrelORV.Document' /f >/dev/null 2>&1 || true
 }
 
+# Ends everything that runs in the prefix.
+end_wine() { WINEPREFIX="$TINDREL_WINEPREFIX" wineserver -k >/dev/null 2>&1; }
+
 # The double started by `wine_harness.py with-double`.
 double_port="${TINDREL_DOUBLE_PORT:-}"
 double_call() { python3 "$harness" double-call "$@"; }  # method path [json body]
@@ -83,15 +87,37 @@ cache_written() {
   then echo yes; else echo no; fi
 }
 
+# The start of a script run under `wine_harness.py with-double`, with `exe`
+# set: whatever earlier tests left running ends (a server of theirs would
+# answer our clients, or hold the single-instance mutex) and the prefix is
+# put back as found, here and at the exit; the double and the token cache
+# are checked (the script ends without them) and the server is registered.
+serve_with_double() {
+  end_wine
+  end_wine_at_exit=1
+  restore_prefix "$exe"
+  double_call GET /log >/dev/null
+  check "$?" 0 "service double started"
+  check "$(cache_written)" yes "token cache written"
+  if [ "$failed" -ne 0 ]; then
+    summary
+    exit
+  fi
+  run "$exe" /REGSERVER
+  check "$?" 0 "/REGSERVER exit code"
+}
+
 summary() {
   echo "$passed passed, $failed failed"
   [ "$failed" -eq 0 ]
 }
 
 # At exit: the prefix restored (when the script set `exe`, the program
-# under test) and the scratch folder removed.
+# under test), the scratch folder removed, and after serve_with_double
+# everything in the prefix ended.
 on_exit() {
   [ -n "${exe:-}" ] && restore_prefix "$exe"
   rm -rf "$scratch"
+  [ -n "${end_wine_at_exit:-}" ] && end_wine
 }
 trap on_exit EXIT

@@ -7,11 +7,10 @@ by its quiet uninstall. The signatures of the setup and of the files it
 installs are checked against the throw-away root with osslsigncode; a
 package built without a certificate must say it is unsigned.
 
-    package_test.py --build <cross tree> --double service_double.py --job job.orv
+    package_test.py --build <cross tree>
 
 Needs a display (xvfb-run). Prints one line per check and "N passed, M failed"."""
 
-import argparse
 import hashlib
 import os
 import secrets
@@ -31,20 +30,6 @@ ARGS = None
 # writes the 32-bit registry view; the setup of the 64-bit test build, built
 # where 32-bit code cannot run, uses the native ones.
 PROGRAM_FILES = {"32": r"\Program Files (x86)\Tindrel 2.0", "64": r"\Program Files\Tindrel 2.0"}
-
-
-class Checks:
-    def __init__(self):
-        self.passed = self.failed = 0
-
-    def check(self, what, ok, detail=""):
-        print("%-4s %s%s" % ("ok" if ok else "FAIL", what, (": " + detail) if detail else ""))
-        sys.stdout.flush()
-        if ok:
-            self.passed += 1
-        else:
-            self.failed += 1
-        return ok
 
 
 def wait_until(condition, seconds):
@@ -149,13 +134,9 @@ def digest(path):
 
 def main():
     global ARGS
-    ap = argparse.ArgumentParser()
-    ap.add_argument("--build", required=True)
-    ap.add_argument("--double", required=True)
-    ap.add_argument("--job", required=True)
-    ARGS = ap.parse_args()
+    ARGS = h.arguments()
     ARGS.build = os.path.abspath(ARGS.build)
-    checks = Checks()
+    checks = h.Checks()
     work = tempfile.mkdtemp(prefix="tindrel-package.")
     prefix = double = driver = program = None
     try:
@@ -175,7 +156,7 @@ def main():
                      plain and printed.splitlines()[-2:-1] == ["package: unsigned (no --sign-pfx)"]
                      and "No signature found" in out, str(plain))
         prefix = Prefix(work)
-        double = h.ServiceDouble(ARGS.double, work)
+        double = h.ServiceDouble(h.DOUBLE_SCRIPT, work)
         driver = h.Driver(h.program(ARGS.build, "ui_driver"),
                           prefix.env, work)
         setup = h.windows_path(package)
@@ -215,7 +196,7 @@ def main():
                      " | ".join(out.splitlines()))
 
         job = os.path.join(work, "jobb fra forhandler.orv")
-        shutil.copy(ARGS.job, job)
+        shutil.copy(os.path.join(h.DATA, "sample-job.orv"), job)
         double.reset()
         prefix.run("start", "/unix", job)
         saved = wait_until(lambda: double.operations() == ["SaveCustomer", "SaveInspection"], 60)
@@ -261,8 +242,7 @@ def main():
         if prefix:
             prefix.stop()
         shutil.rmtree(work, ignore_errors=True)
-    print("%d passed, %d failed" % (checks.passed, checks.failed))
-    return 0 if checks.failed == 0 else 1
+    return checks.summary()
 
 
 if __name__ == "__main__":

@@ -12,17 +12,7 @@ source "$here/../harness/wine_test_lib.sh"
 exe="$1"
 probe="$2"
 samples="$repo_root/samples"
-trap 'on_exit; WINEPREFIX="$TINDREL_WINEPREFIX" wineserver -k >/dev/null 2>&1' EXIT
-
-WINEPREFIX="$TINDREL_WINEPREFIX" wineserver -k >/dev/null 2>&1
-restore_prefix "$exe"
-if ! double_call GET /log >/dev/null || [ "$(cache_written)" != yes ]; then
-  check "no double or no token cache" "both" "service double and token cache"
-  summary
-  exit
-fi
-run "$exe" /REGSERVER
-check "$?" 0 "/REGSERVER exit code"
+serve_with_double
 
 # cscript writes in the console's OEM code page, which follows the locale:
 # pinned to C.UTF-8 (Wine's en-US, code page 437, always there), read back as

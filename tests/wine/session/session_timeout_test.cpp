@@ -8,13 +8,13 @@
 
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 
 #include "base/errors.h"
 #include "contract/http_transport.h"
 #include "session/service_access.h"
 #include "session/win/windows_platform.h"
+#include "wine_client.h"
 
 namespace tindrel {
 namespace {
@@ -24,16 +24,10 @@ using Clock = std::chrono::steady_clock;
 
 constexpr HttpTimeouts kShort{2000ms, 2000ms, 2000ms};
 
-std::string ServiceUrl() {
-  const char* v = std::getenv("TINDREL_SERVICE_URL");
-  return v ? v : "";
-}
+using test::ServiceUrl;
 
 void Control(const std::string& body) {
-  const std::string url = ServiceUrl();
-  const std::string control = url.substr(0, url.find('/', url.find("://") + 3)) + "/control";
-  const HttpReply r =
-      CreatePlatformHttpTransport()->Post(control, "\"\"", "application/json", body);
+  const HttpReply r = test::DoubleControl(body);
   ASSERT_EQ(r.status, 200) << r.body;
 }
 

@@ -32,7 +32,6 @@
 #include <ocidl.h>
 #include <olectl.h>
 #include <psapi.h>
-#include <tlhelp32.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -44,6 +43,7 @@
 
 #include "winapi/unique_any.h"
 #include "winapi/com_ptr.h"
+#include "wine_client.h"
 
 namespace {
 
@@ -175,18 +175,7 @@ bool PumpUntil(DWORD ms, Done done) {
   }
 }
 
-std::vector<DWORD> ServerProcesses() {
-  std::vector<DWORD> ids;
-  const UniqueFileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-  if (!snapshot) return ids;
-  PROCESSENTRY32W entry{};
-  entry.dwSize = sizeof entry;
-  for (BOOL more = Process32FirstW(snapshot.get(), &entry); more;
-       more = Process32NextW(snapshot.get(), &entry)) {
-    if (_wcsicmp(entry.szExeFile, g_serverImage.c_str()) == 0) ids.push_back(entry.th32ProcessID);
-  }
-  return ids;
-}
+std::vector<DWORD> ServerProcesses() { return tindrel::test::ServerProcesses(g_serverImage.c_str()); }
 
 // What the system says of the one running server's memory.
 struct ServerCounters {
