@@ -1,6 +1,6 @@
 #pragma once
 // ITindrel2Service: the remote inspection service, one synchronous SOAP call
-// per operation. Operations are listed in the contract's interface order.
+// per operation; the methods are the rows of contract/service_operations.h.
 //
 // Every call either returns its result or throws a tindrel::Error:
 // RemoteFault for a SOAP fault (what() = faultstring), TransportError for
@@ -17,6 +17,7 @@
 #include <string_view>
 
 #include "contract/records.h"
+#include "contract/service_operations.h"
 
 namespace tindrel {
 
@@ -25,28 +26,10 @@ class ITindrel2Service {
   virtual ~ITindrel2Service() = default;
 
   // The token is the session's; null sends a nil token element.
-  virtual std::unique_ptr<Tindrel2VehicleData2> GetVehicleData(
-      const std::string& regNo, const ORVSecurityToken2* token) = 0;
-  virtual ArrayOfTindrel2CustomerData GetCustomers(const ORVSecurityToken2* token) = 0;
-  virtual std::unique_ptr<Tindrel2CustomerData2> GetCustomer(const std::string& customerNo,
-                                                             const ORVSecurityToken2* token) = 0;
-  virtual std::unique_ptr<Tindrel2CustomerData2> SaveCustomer(
-      const Tindrel2CustomerData2& customerData, const ORVSecurityToken2* token) = 0;
-  virtual std::unique_ptr<Tindrel2InspectionData2> SaveInspection(
-      const Tindrel2InspectionData2& inspectionData, const ORVSecurityToken2* token) = 0;
-  virtual std::string GetInspectionURL(const std::string& inspectionNo,
-                                       const ORVSecurityToken2* token) = 0;
-  virtual std::unique_ptr<ORVSecurityToken2> Authenticate(const std::string& userName,
-                                                          const std::string& password,
-                                                          const std::string& salt) = 0;
-  virtual std::unique_ptr<ORVSecurityToken2> RenewToken(const ORVSecurityToken2* token) = 0;
-  virtual bool IsTokenValid(const ORVSecurityToken2* token) = 0;
-  virtual std::unique_ptr<Tindrel2VehicleApprovalData2> IsVehicleApprovedForPeriod(
-      const std::string& regNo, int32_t month, int32_t year, const ORVSecurityToken2* token) = 0;
-  virtual ArrayOfTindrel2VehicleApprovalData GetInspectionsForVehicleForPeriod(
-      const std::string& regNo, int32_t month, int32_t year, const ORVSecurityToken2* token) = 0;
-  virtual std::unique_ptr<Tindrel2InspectionData2> GetInspectionData(
-      const std::string& inspectionNo, const ORVSecurityToken2* token) = 0;
+#define TINDREL_DECLARE_OPERATION(Name, Result, Parameters, Arguments, ChangesData) \
+  virtual Result Name Parameters = 0;
+  TINDREL_SERVICE_OPERATIONS(TINDREL_DECLARE_OPERATION)
+#undef TINDREL_DECLARE_OPERATION
 };
 
 // One HTTP POST of a SOAP request. Throws TransportError when no HTTP answer

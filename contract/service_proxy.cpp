@@ -4,6 +4,7 @@
 #include <chrono>
 #include <exception>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -45,116 +46,80 @@ Array TakeAll(std::vector<std::unique_ptr<Record>> items) {
   return out;
 }
 
+// The member of a reply that the method's result type names.
+template <class Result>
+Result ResultOf(soap::Reply&& reply) {
+  if constexpr (std::is_same_v<Result, bool>) {
+    return reply.flag;
+  } else if constexpr (std::is_same_v<Result, std::string>) {
+    return std::move(reply.text);
+  } else if constexpr (requires { typename Result::Item; }) {
+    return TakeAll<Result>(std::move(reply.items));
+  } else {
+    return Take<typename Result::element_type>(std::move(reply.record));
+  }
+}
+
+// What the log keeps out of a fault's text: the request's plain values and
+// the token's user name, and the record it saves.
+struct Carried {
+  std::vector<std::string_view> texts;
+  const Record* record = nullptr;
+};
+
+// One parameter onto the wire, by its type.
+void Put(soap::RequestWriter& w, std::string_view name, const std::string& text, Carried& c) {
+  w.String(name, text);
+  c.texts.push_back(text);
+}
+void Put(soap::RequestWriter& w, std::string_view name, int32_t number, Carried&) {
+  w.Int32(name, number);
+}
+void Put(soap::RequestWriter& w, std::string_view name, const ORVSecurityToken2* token,
+         Carried& c) {
+  w.Record(name, token);
+  c.texts.push_back(UserOf(token));
+}
+void Put(soap::RequestWriter& w, std::string_view name, const Record& saved, Carried& c) {
+  w.Record(name, &saved);
+  c.record = &saved;
+}
+
+// The first name of a comma-separated list, taken off it.
+std::string_view TakeName(std::string_view& names) {
+  const size_t comma = names.find(',');
+  std::string_view name = names.substr(0, comma);
+  names.remove_prefix(comma == std::string_view::npos ? names.size() : comma + 1);
+  while (!name.empty() && name.front() == ' ') name.remove_prefix(1);
+  return name;
+}
+
 class SoapServiceProxy final : public ITindrel2Service {
  public:
   SoapServiceProxy(std::string endpoint, std::shared_ptr<IHttpTransport> transport)
       : endpoint_(std::move(endpoint)), transport_(std::move(transport)) {}
 
-  std::unique_ptr<Tindrel2VehicleData2> GetVehicleData(const std::string& regNo,
-                                                       const ORVSecurityToken2* token) override {
-    soap::RequestWriter w(soap::kGetVehicleData);
-    w.String("regNo", regNo);
-    w.Record("token", token);
-    return Take<Tindrel2VehicleData2>(Call(w, {regNo, UserOf(token)}).record);
+#define TINDREL_PROXY_OPERATION(Name, Result, Parameters, Arguments, ChangesData) \
+  Result Name Parameters override {                                               \
+    return Call<Result>(soap::k##Name, TINDREL_UNPARENTHESIZED Arguments);        \
   }
-
-  ArrayOfTindrel2CustomerData GetCustomers(const ORVSecurityToken2* token) override {
-    soap::RequestWriter w(soap::kGetCustomers);
-    w.Record("token", token);
-    return TakeAll<ArrayOfTindrel2CustomerData>(std::move(Call(w, {UserOf(token)}).items));
-  }
-
-  std::unique_ptr<Tindrel2CustomerData2> GetCustomer(const std::string& customerNo,
-                                                     const ORVSecurityToken2* token) override {
-    soap::RequestWriter w(soap::kGetCustomer);
-    w.String("customerNo", customerNo);
-    w.Record("token", token);
-    return Take<Tindrel2CustomerData2>(Call(w, {customerNo, UserOf(token)}).record);
-  }
-
-  std::unique_ptr<Tindrel2CustomerData2> SaveCustomer(const Tindrel2CustomerData2& customerData,
-                                                      const ORVSecurityToken2* token) override {
-    soap::RequestWriter w(soap::kSaveCustomer);
-    w.Record("customerData", &customerData);
-    w.Record("token", token);
-    return Take<Tindrel2CustomerData2>(Call(w, {UserOf(token)}, &customerData).record);
-  }
-
-  std::unique_ptr<Tindrel2InspectionData2> SaveInspection(
-      const Tindrel2InspectionData2& inspectionData, const ORVSecurityToken2* token) override {
-    soap::RequestWriter w(soap::kSaveInspection);
-    w.Record("inspectionData", &inspectionData);
-    w.Record("token", token);
-    return Take<Tindrel2InspectionData2>(Call(w, {UserOf(token)}, &inspectionData).record);
-  }
-
-  std::string GetInspectionURL(const std::string& inspectionNo,
-                               const ORVSecurityToken2* token) override {
-    soap::RequestWriter w(soap::kGetInspectionURL);
-    w.String("inspectionNo", inspectionNo);
-    w.Record("token", token);
-    return std::move(Call(w, {inspectionNo, UserOf(token)}).text);
-  }
-
-  std::unique_ptr<ORVSecurityToken2> Authenticate(const std::string& userName,
-                                                  const std::string& password,
-                                                  const std::string& salt) override {
-    soap::RequestWriter w(soap::kAuthenticate);
-    w.String("userName", userName);
-    w.String("password", password);
-    w.String("salt", salt);
-    return Take<ORVSecurityToken2>(Call(w, {userName, password, salt}).record);
-  }
-
-  std::unique_ptr<ORVSecurityToken2> RenewToken(const ORVSecurityToken2* token) override {
-    soap::RequestWriter w(soap::kRenewToken);
-    w.Record("token", token);
-    return Take<ORVSecurityToken2>(Call(w, {UserOf(token)}).record);
-  }
-
-  bool IsTokenValid(const ORVSecurityToken2* token) override {
-    soap::RequestWriter w(soap::kIsTokenValid);
-    w.Record("token", token);
-    return Call(w, {UserOf(token)}).flag;
-  }
-
-  std::unique_ptr<Tindrel2VehicleApprovalData2> IsVehicleApprovedForPeriod(
-      const std::string& regNo, int32_t month, int32_t year,
-      const ORVSecurityToken2* token) override {
-    soap::RequestWriter w(soap::kIsVehicleApprovedForPeriod);
-    w.String("regNo", regNo);
-    w.Int32("month", month);
-    w.Int32("year", year);
-    w.Record("token", token);
-    return Take<Tindrel2VehicleApprovalData2>(Call(w, {regNo, UserOf(token)}).record);
-  }
-
-  ArrayOfTindrel2VehicleApprovalData GetInspectionsForVehicleForPeriod(
-      const std::string& regNo, int32_t month, int32_t year,
-      const ORVSecurityToken2* token) override {
-    soap::RequestWriter w(soap::kGetInspectionsForVehicleForPeriod);
-    w.String("regNo", regNo);
-    w.Int32("month", month);
-    w.Int32("year", year);
-    w.Record("token", token);
-    return TakeAll<ArrayOfTindrel2VehicleApprovalData>(
-        std::move(Call(w, {regNo, UserOf(token)}).items));
-  }
-
-  std::unique_ptr<Tindrel2InspectionData2> GetInspectionData(
-      const std::string& inspectionNo, const ORVSecurityToken2* token) override {
-    soap::RequestWriter w(soap::kGetInspectionData);
-    w.String("inspectionNo", inspectionNo);
-    w.Record("token", token);
-    return Take<Tindrel2InspectionData2>(Call(w, {inspectionNo, UserOf(token)}).record);
-  }
+  TINDREL_SERVICE_OPERATIONS(TINDREL_PROXY_OPERATION)
+#undef TINDREL_PROXY_OPERATION
 
  private:
-  // One exchange, and its line in the diagnostic log. `carried` holds the
-  // request's plain values, and `record` the one it saves: the log keeps
-  // their texts out of a fault's text.
-  soap::Reply Call(soap::RequestWriter& w, std::vector<std::string_view> carried,
-                   const Record* record = nullptr) {
+  // The request of `op` with its arguments, in the order and under the names
+  // of the operation's parameters.
+  template <class Result, class... Args>
+  Result Call(const soap::Operation& op, const Args&... args) {
+    soap::RequestWriter w(op);
+    Carried carried;
+    std::string_view names = op.parameters;
+    (Put(w, TakeName(names), args, carried), ...);
+    return ResultOf<Result>(Exchange(w, carried));
+  }
+
+  // One exchange, and its line in the diagnostic log.
+  soap::Reply Exchange(soap::RequestWriter& w, Carried& carried) {
     const soap::Operation& op = w.Op();
     const auto start = std::chrono::steady_clock::now();
     RequestRecord log;
@@ -175,7 +140,7 @@ class SoapServiceProxy final : public ITindrel2Service {
                   : op.changesData ? RequestResult::kSaved : RequestResult::kAnswered);
       return r;
     } catch (const std::exception& e) {
-      ended(Classify(e, log, record, carried));
+      ended(Classify(e, log, carried));
       throw;
     }
   }
@@ -183,15 +148,14 @@ class SoapServiceProxy final : public ITindrel2Service {
   // What the log says of a failed request; the texts a fault could repeat
   // are handed to the log only for the service's own texts.
   static RequestResult Classify(const std::exception& e, RequestRecord& log,
-                                const Record* record,
-                                std::vector<std::string_view>& carried) noexcept {
+                                Carried& carried) noexcept {
     log.text = e.what();
     if (const auto* coded = dynamic_cast<const CodedTransportError*>(&e)) log.code = coded->code();
     if (dynamic_cast<const TransportError*>(&e)) return RequestResult::kTransport;
     if (dynamic_cast<const ProtocolError*>(&e)) return RequestResult::kUnreadable;
     try {
-      AddTexts(record, carried);
-      log.carried = std::move(carried);
+      AddTexts(carried.record, carried.texts);
+      log.carried = std::move(carried.texts);
     } catch (...) {
       log.text = {};  // without them, the text is not written
     }

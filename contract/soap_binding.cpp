@@ -1,6 +1,7 @@
 #include "contract/soap_binding.h"
 
 #include <charconv>
+#include <type_traits>
 
 #include "contract/xml_reader.h"
 #include "contract/xml_writer.h"
@@ -8,12 +9,6 @@
 namespace tindrel::soap {
 
 namespace {
-
-using C = Tindrel2CustomerData2;
-using I = Tindrel2InspectionData2;
-using V = Tindrel2VehicleData2;
-using A = Tindrel2VehicleApprovalData2;
-using T = ORVSecurityToken2;
 
 // Prefix of a record namespace inside a request, declared on the record's
 // element.
@@ -120,44 +115,46 @@ void AppendFields(std::string& out, const Record& r) {
   }
 }
 
+// One row of the operation list as the binding sees it; the reply's kind and
+// record type follow from the method's result type. `arguments` is the row's
+// argument list as the preprocessor spells it: "(regNo, token)".
+template <class Result>
+constexpr Operation OperationOf(std::string_view name, std::string_view resultElement,
+                                std::string_view arguments, bool changesData) {
+  Operation op{name, resultElement, ResultKind::Bool, nullptr, {},
+               arguments.substr(1, arguments.size() - 2), changesData};
+  if constexpr (std::is_same_v<Result, std::string>) {
+    op.kind = ResultKind::String;
+  } else if constexpr (requires { typename Result::Item; }) {
+    // A data-contract list is named ArrayOf and its items' name.
+    constexpr std::string_view kArrayOf = "ArrayOf";
+    static_assert(Result::kXmlName.starts_with(kArrayOf));
+    op.kind = ResultKind::Array;
+    op.type = &Result::Item::kDescriptor;
+    op.itemElement = Result::kXmlName.substr(kArrayOf.size());
+  } else if constexpr (!std::is_same_v<Result, bool>) {
+    op.kind = ResultKind::Record;
+    op.type = &Result::element_type::kDescriptor;
+  }
+  return op;
+}
+
 }  // namespace
 
 std::string_view NamespaceUri(XmlNamespace ns) {
   return ns == XmlNamespace::Security ? kSecurityNamespace : kContractsNamespace;
 }
 
-const Operation kGetVehicleData{"GetVehicleData", "GetVehicleDataResult", ResultKind::Record,
-                                &V::kDescriptor, {}};
-const Operation kGetCustomers{"GetCustomers", "GetCustomersResult", ResultKind::Array,
-                              &C::kDescriptor, "Tindrel2CustomerData"};
-const Operation kGetCustomer{"GetCustomer", "GetCustomerResult", ResultKind::Record,
-                             &C::kDescriptor, {}};
-const Operation kSaveCustomer{"SaveCustomer", "SaveCustomerResult", ResultKind::Record,
-                              &C::kDescriptor, {}, true};
-const Operation kSaveInspection{"SaveInspection", "SaveInspectionResult", ResultKind::Record,
-                                &I::kDescriptor, {}, true};
-const Operation kGetInspectionURL{"GetInspectionURL", "GetInspectionURLResult",
-                                  ResultKind::String, nullptr, {}};
-const Operation kAuthenticate{"Authenticate", "AuthenticateResult", ResultKind::Record,
-                              &T::kDescriptor, {}};
-const Operation kRenewToken{"RenewToken", "RenewTokenResult", ResultKind::Record,
-                            &T::kDescriptor, {}};
-const Operation kIsTokenValid{"IsTokenValid", "IsTokenValidResult", ResultKind::Bool, nullptr,
-                              {}};
-const Operation kIsVehicleApprovedForPeriod{"IsVehicleApprovedForPeriod",
-                                            "IsVehicleApprovedForPeriodResult",
-                                            ResultKind::Record, &A::kDescriptor, {}};
-const Operation kGetInspectionsForVehicleForPeriod{
-    "GetInspectionsForVehicleForPeriod", "GetInspectionsForVehicleForPeriodResult",
-    ResultKind::Array, &A::kDescriptor, "Tindrel2VehicleApprovalData"};
-const Operation kGetInspectionData{"GetInspectionData", "GetInspectionDataResult",
-                                   ResultKind::Record, &I::kDescriptor, {}};
+#define TINDREL_DEFINE_OPERATION(Name, Result, Parameters, Arguments, ChangesData) \
+  constinit const Operation k##Name =                                             \
+      OperationOf<Result>(#Name, #Name "Result", #Arguments, ChangesData);
+TINDREL_SERVICE_OPERATIONS(TINDREL_DEFINE_OPERATION)
+#undef TINDREL_DEFINE_OPERATION
 
-const Operation* const kOperations[12] = {
-    &kGetVehicleData,  &kGetCustomers,      &kGetCustomer,
-    &kSaveCustomer,    &kSaveInspection,    &kGetInspectionURL,
-    &kAuthenticate,    &kRenewToken,        &kIsTokenValid,
-    &kIsVehicleApprovedForPeriod, &kGetInspectionsForVehicleForPeriod, &kGetInspectionData};
+#define TINDREL_OPERATION_ADDRESS(Name, ...) &k##Name,
+const Operation* const kOperations[kOperationCount] = {
+    TINDREL_SERVICE_OPERATIONS(TINDREL_OPERATION_ADDRESS)};
+#undef TINDREL_OPERATION_ADDRESS
 
 std::string QuotedSoapAction(const Operation& op) {
   std::string s;

@@ -22,6 +22,7 @@
 #include "base/errors.h"
 #include "contract/records.h"
 #include "contract/service.h"
+#include "contract/service_operations.h"
 
 namespace tindrel::soap {
 
@@ -51,16 +52,23 @@ struct Operation {
   ResultKind kind;
   const RecordType* type;          // the record, or the array's item type
   std::string_view itemElement;    // arrays: Tindrel2CustomerData
+  // The request's parameter elements in order, comma-separated:
+  // "regNo, month, year, token".
+  std::string_view parameters;
   // The service creates or changes data: such a request must reach the
   // service at most once per attempt (a transport may not resend it).
   bool changesData = false;
 };
 
-// The twelve operations in interface order.
-extern const Operation kGetVehicleData, kGetCustomers, kGetCustomer, kSaveCustomer,
-    kSaveInspection, kGetInspectionURL, kAuthenticate, kRenewToken, kIsTokenValid,
-    kIsVehicleApprovedForPeriod, kGetInspectionsForVehicleForPeriod, kGetInspectionData;
-extern const Operation* const kOperations[12];
+// One per row of contract/service_operations.h: kGetVehicleData, ...
+#define TINDREL_DECLARE_OPERATION(Name, ...) extern const Operation k##Name;
+TINDREL_SERVICE_OPERATIONS(TINDREL_DECLARE_OPERATION)
+#undef TINDREL_DECLARE_OPERATION
+#define TINDREL_COUNT_OPERATION(...) +1
+inline constexpr size_t kOperationCount = 0 TINDREL_SERVICE_OPERATIONS(TINDREL_COUNT_OPERATION);
+#undef TINDREL_COUNT_OPERATION
+// All of them, in interface order.
+extern const Operation* const kOperations[kOperationCount];
 
 // The SOAPAction header value, quoted: "http://tempuri.org/ITindrel2Service/Op".
 std::string QuotedSoapAction(const Operation& op);

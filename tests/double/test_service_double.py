@@ -32,6 +32,8 @@ import service_double as sd  # noqa: E402
 # The contract copied into the repository; validation fails, not skips, without it.
 CONTRACT_DIR = os.path.join(HERE, "..", "..", "contract", "schema")
 SCHEMA = os.path.join(CONTRACT_DIR, "all.xsd")
+# The client's list of the operations, which the double's table must match.
+CLIENT_OPERATIONS = os.path.join(HERE, "..", "..", "contract", "service_operations.h")
 XMLLINT = shutil.which("xmllint")
 SVC_PATH = "/ORVNewPL/Services/Tindrel2Service.svc"
 XSI_NIL = "{%s}nil" % sd.XSI_NS
@@ -537,6 +539,22 @@ class TablesMatchPublishedSchema(unittest.TestCase):
         for op, (params, (result, kind)) in sd.OPERATIONS.items():
             self.assertEqual(list(params), elements[op], op)
             self.assertEqual(elements[op + "Response"][0][:2], (result, kind), op)
+
+    def test_operations_match_the_client_list(self):
+        with open(CLIENT_OPERATIONS, encoding="utf-8") as f:
+            text = f.read().replace("\\\n", " ")
+        body = re.search(r"#define TINDREL_SERVICE_OPERATIONS\(X\)(.*)", text).group(1)
+        # X(Name, Result, (Parameters), (Arguments), ChangesData)
+        row = re.compile(r"X\(\s*(\w+),\s*([\w:<>]+),\s*\([^()]*\),\s*\(([\w\s,]*)\),\s*(?:true|false)\s*\)")
+        rows = row.findall(body)
+        self.assertEqual(len(rows), body.count("X("), "a row of %s not understood" % CLIENT_OPERATIONS)
+        kinds = {"std::string": "string", "bool": "boolean"}
+        client = [(name, [a.strip() for a in args.split(",")],
+                   kinds.get(result, re.sub(r"^std::unique_ptr<(\w+)2>$", r"\1", result)))
+                  for name, result, args in rows]
+        double = [(op, [n for n, _, _ in params], kind) for op, (params, (_, kind)) in sd.OPERATIONS.items()]
+        self.assertEqual(double, client)
+        self.assertEqual(sorted(n[3:] for n in dir(sd.Service) if n.startswith("op_")), sorted(sd.OPERATIONS))
 
 
 if __name__ == "__main__":

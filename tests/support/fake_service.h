@@ -66,30 +66,10 @@ class FakeService final : public ITindrel2Service {
   // The calls other than Authenticate.
   std::vector<std::string> Requests() const;
 
-  std::unique_ptr<Tindrel2VehicleData2> GetVehicleData(const std::string& regNo,
-                                                       const ORVSecurityToken2* token) override;
-  ArrayOfTindrel2CustomerData GetCustomers(const ORVSecurityToken2* token) override;
-  std::unique_ptr<Tindrel2CustomerData2> GetCustomer(const std::string& customerNo,
-                                                     const ORVSecurityToken2* token) override;
-  std::unique_ptr<Tindrel2CustomerData2> SaveCustomer(const Tindrel2CustomerData2& customer,
-                                                      const ORVSecurityToken2* token) override;
-  std::unique_ptr<Tindrel2InspectionData2> SaveInspection(
-      const Tindrel2InspectionData2& inspection, const ORVSecurityToken2* token) override;
-  std::string GetInspectionURL(const std::string& inspectionNo,
-                               const ORVSecurityToken2* token) override;
-  std::unique_ptr<ORVSecurityToken2> Authenticate(const std::string& userName,
-                                                  const std::string& password,
-                                                  const std::string& salt) override;
-  std::unique_ptr<ORVSecurityToken2> RenewToken(const ORVSecurityToken2* token) override;
-  bool IsTokenValid(const ORVSecurityToken2* token) override;
-  std::unique_ptr<Tindrel2VehicleApprovalData2> IsVehicleApprovedForPeriod(
-      const std::string& regNo, int32_t month, int32_t year,
-      const ORVSecurityToken2* token) override;
-  ArrayOfTindrel2VehicleApprovalData GetInspectionsForVehicleForPeriod(
-      const std::string& regNo, int32_t month, int32_t year,
-      const ORVSecurityToken2* token) override;
-  std::unique_ptr<Tindrel2InspectionData2> GetInspectionData(
-      const std::string& inspectionNo, const ORVSecurityToken2* token) override;
+#define TINDREL_FAKE_OPERATION(Name, Result, Parameters, Arguments, ChangesData) \
+  Result Name Parameters override;
+  TINDREL_SERVICE_OPERATIONS(TINDREL_FAKE_OPERATION)
+#undef TINDREL_FAKE_OPERATION
 
  private:
   void Record(const std::string& op, const std::string& args, const ORVSecurityToken2* token);

@@ -208,29 +208,44 @@ TEST(SoapRequest, PlainParametersCarryTheirTextExactly) {
   EXPECT_EQ(op.Child("salt").text, "PC-Ø\r\n");
 }
 
+// An argument of every parameter type the operations have.
+struct AnyArgument {
+  const ORVSecurityToken2* token = nullptr;
+  Tindrel2CustomerData2 customer;
+  Tindrel2InspectionData2 inspection;
+  operator std::string() const { return "A"; }
+  operator int32_t() const { return 2020; }
+  operator const ORVSecurityToken2*() const { return token; }
+  operator const Tindrel2CustomerData2&() const { return customer; }
+  operator const Tindrel2InspectionData2&() const { return inspection; }
+};
+
+template <class Result, class... Parameters>
+void CallWith(ITindrel2Service& s, Result (ITindrel2Service::*method)(Parameters...),
+              const AnyArgument& a) {
+  (s.*method)(static_cast<Parameters>(a)...);
+}
+
 TEST(SoapRequest, EveryOperationHasItsWrapperAndAction) {
   const auto token = CachedToken();
-  Tindrel2CustomerData2 c;
-  Tindrel2InspectionData2 in;
-  const std::function<void(ITindrel2Service&)> calls[12] = {
-      [&](ITindrel2Service& s) { s.GetVehicleData("A", token.get()); },
-      [&](ITindrel2Service& s) { s.GetCustomers(token.get()); },
-      [&](ITindrel2Service& s) { s.GetCustomer("1", token.get()); },
-      [&](ITindrel2Service& s) { s.SaveCustomer(c, token.get()); },
-      [&](ITindrel2Service& s) { s.SaveInspection(in, token.get()); },
-      [&](ITindrel2Service& s) { s.GetInspectionURL("K", token.get()); },
-      [&](ITindrel2Service& s) { s.Authenticate("u", "p", "s"); },
-      [&](ITindrel2Service& s) { s.RenewToken(token.get()); },
-      [&](ITindrel2Service& s) { s.IsTokenValid(token.get()); },
-      [&](ITindrel2Service& s) { s.IsVehicleApprovedForPeriod("A", 1, 2020, token.get()); },
-      [&](ITindrel2Service& s) { s.GetInspectionsForVehicleForPeriod("A", 1, 2020, token.get()); },
-      [&](ITindrel2Service& s) { s.GetInspectionData("K", token.get()); },
+  AnyArgument a;
+  a.token = token.get();
+  const struct {
+    std::string_view name;
+    std::function<void(ITindrel2Service&)> call;
+  } operations[] = {
+#define TINDREL_CALL_OPERATION(Name, ...) \
+  {#Name, [&](ITindrel2Service& s) { CallWith(s, &ITindrel2Service::Name, a); }},
+      TINDREL_SERVICE_OPERATIONS(TINDREL_CALL_OPERATION)
+#undef TINDREL_CALL_OPERATION
   };
-  for (size_t i = 0; i < 12; ++i) {
-    const soap::Operation& op = *soap::kOperations[i];
-    const auto rq = Sent(calls[i]);
-    EXPECT_EQ(rq.soapAction, "\"http://tempuri.org/ITindrel2Service/" + std::string(op.name) + "\"");
-    EXPECT_EQ(RequestOperation(rq.body).local, op.name);
+  ASSERT_EQ(std::size(operations), std::size(soap::kOperations));
+  for (size_t i = 0; i < std::size(operations); ++i) {
+    const std::string_view name = operations[i].name;
+    EXPECT_EQ(soap::kOperations[i]->name, name) << "binding table out of interface order";
+    const auto rq = Sent(operations[i].call);
+    EXPECT_EQ(rq.soapAction, "\"http://tempuri.org/ITindrel2Service/" + std::string(name) + "\"");
+    EXPECT_EQ(RequestOperation(rq.body).local, name);
   }
 }
 
