@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "automation/win/coclasses.h"
 #include "com/server.h"
 #include "winapi/error.h"
 #include "winapi/module_path.h"
@@ -139,9 +140,13 @@ void UnregisterFileAssociation() {
   win::DeleteTree(HKEY_CLASSES_ROOT, kDocumentProgId);
 }
 
-bool RegisterAutomationServer() { return com::RegisterServer(com::RegistryScope::Machine); }
+bool RegisterAutomationServer() {
+  return com::RegisterServer(Coclasses(), com::RegistryScope::Machine);
+}
 
-void UnregisterAutomationServer() { com::UnregisterServer(com::RegistryScope::Machine); }
+void UnregisterAutomationServer() {
+  com::UnregisterServer(Coclasses(), com::RegistryScope::Machine);
+}
 
 void RegistrationProcedure(HWND owner) {
   if (IsElevated()) {

@@ -16,6 +16,7 @@
 #include "app/tindrel_version.h"
 #include "base/diagnostic_log.h"
 #include "base/text.h"
+#include "automation/win/coclasses.h"
 #include "com/server.h"
 #include "winapi/com_apartment.h"
 #include "winapi/error.h"
@@ -223,11 +224,11 @@ void Run(StartupOptions& options, std::u16string_view arguments) {
   const com::RegistryScope scope =
       switches.perUser ? com::RegistryScope::User : com::RegistryScope::Machine;
   if (switches.mode == ServerMode::kRegister) {
-    com::RegisterServer(scope);
+    com::RegisterServer(Coclasses(), scope);
     return;
   }
   if (switches.mode == ServerMode::kUnregister) {
-    com::UnregisterServer(scope);
+    com::UnregisterServer(Coclasses(), scope);
     // The machine-wide association goes with the classes, while it still
     // opens this program.
     if (scope == com::RegistryScope::Machine) UnregisterFileAssociation();
@@ -236,7 +237,7 @@ void Run(StartupOptions& options, std::u16string_view arguments) {
   if (switches.mode == ServerMode::kAutomation) com::QuitOnLastRelease(GetCurrentThreadId());
   // In every other mode too: a client that starts while this instance runs
   // is served here, since a second process would stop at the mutex.
-  const com::ClassObjects classObjects;
+  const com::ClassObjects classObjects(Coclasses());
 
   const StartupDispatch d = Dispatch(arguments);
   switch (d.kind) {

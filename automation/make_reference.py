@@ -6,7 +6,7 @@ what the build already holds:
                                 argument types and directions, help strings
   automation/member_tables.h    the member lists the objects are built from;
                                 each row must agree with its IDL member
-  com/server.cpp                the ProgID each class is registered under
+  automation/win/coclasses.cpp  the ProgID each class is registered under
   automation/reference_notes.md the hand-written prose, and one line for each
                                 member the type library gives no help string
 
@@ -28,7 +28,7 @@ import sys
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 IDL = os.path.join(ROOT, "automation", "Tindrel2.idl")
 HEADER = os.path.join(ROOT, "automation", "member_tables.h")
-SERVER = os.path.join(ROOT, "com", "server.cpp")
+CLASSES = os.path.join(ROOT, "automation", "win", "coclasses.cpp")
 NOTES = os.path.join(ROOT, "automation", "reference_notes.md")
 REGENERATE = "python3 automation/make_reference.py -o docs/automation.md"
 
@@ -517,12 +517,12 @@ def render(library, lists, prose, described, progids):
     return "\n".join(lines).rstrip("\n") + "\n"
 
 
-def progids_of(server_text, library):
+def progids_of(classes_text, library):
     progids = {}
     for c in library["coclasses"]:
-        found = re.findall(r'L"(\w+\.' + re.escape(c["name"]) + r')"', server_text)
+        found = re.findall(r'L"(\w+\.' + re.escape(c["name"]) + r')"', classes_text)
         if len(set(found)) != 1:
-            raise Unreadable(f"com/server.cpp: no single ProgID registered for {c['name']}")
+            raise Unreadable(f"coclasses.cpp: no single ProgID registered for {c['name']}")
         progids[c["name"]] = found[0]
     return progids
 
@@ -534,7 +534,7 @@ def generate():
     library = parse_idl(read(IDL))
     prose, described = parse_notes(read(NOTES))
     return render(library, parse_lists(read(HEADER)), prose, described,
-                  progids_of(read(SERVER), library))
+                  progids_of(read(CLASSES), library))
 
 
 def main():

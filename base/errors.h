@@ -1,8 +1,15 @@
 #pragma once
 // The program's one exception hierarchy. Every failure carries a message text
-// meant for the user (Norwegian where the user sees it). Three places catch:
-// the service requests (new login and retry), the automation members
-// (DISP_E_EXCEPTION with error information) and start-up (message box).
+// meant for the user (Norwegian where the user sees it). Four places catch
+// every error and tell it: the service requests (a new login, whose dialog
+// says what failed, then the request again), the automation members and
+// the objects' creation (DISP_E_EXCEPTION or E_FAIL with error
+// information), start-up and the main window's messages (a message box),
+// and the job file's reader (the job stops with the text). Besides these,
+// the reply reader tells a SOAP fault from an unreadable reply, and two
+// automation members take a RemoteFault as an answer (Hent: no vehicle;
+// RedigerKontroll: ignored). Everywhere else an error is only logged or
+// carried, and thrown on.
 
 #include <stdexcept>
 #include <string>

@@ -7,32 +7,14 @@
 #include <unknwn.h>
 
 #include "com/server.h"
+#include "com/unknown.h"
 
 namespace tindrel::com {
 
-class ClassFactory final : public IClassFactory {
+class ClassFactory final : public Unknown<IClassFactory> {
  public:
   // The new factory carries one reference, the creator's.
   explicit ClassFactory(const Coclass& coclass) : coclass_(coclass) {}
-  ClassFactory(const ClassFactory&) = delete;
-  ClassFactory& operator=(const ClassFactory&) = delete;
-
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (!out) return E_POINTER;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IClassFactory)) {
-      *out = static_cast<IClassFactory*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs_); }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const ULONG left = InterlockedDecrement(&refs_);
-    if (left == 0) delete this;
-    return left;
-  }
 
   // Every request makes a new object (multi-instance); no aggregation.
   HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
@@ -51,7 +33,10 @@ class ClassFactory final : public IClassFactory {
   }
 
  private:
-  LONG refs_ = 1;
+  void* Find(REFIID iid) noexcept override {
+    return FindIn(iid, {{IID_IClassFactory, static_cast<IClassFactory*>(this)}});
+  }
+
   const Coclass& coclass_;
 };
 

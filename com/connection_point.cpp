@@ -7,6 +7,7 @@
 
 #include "com/error_info.h"
 #include "com/connection_point.h"
+#include "com/unknown.h"
 
 namespace tindrel::com {
 
@@ -90,27 +91,10 @@ HRESULT EventConnectionPoint::EnumConnections(IEnumConnections** connections) {
 
 namespace {
 
-class ConnectionPointEnum final : public IEnumConnectionPoints {
+class ConnectionPointEnum final : public Unknown<IEnumConnectionPoints> {
  public:
   ConnectionPointEnum(IConnectionPoint* point, ULONG position)
       : point_(point), position_(position) {}
-
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (!out) return E_POINTER;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IEnumConnectionPoints)) {
-      *out = static_cast<IEnumConnectionPoints*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs_); }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const ULONG left = InterlockedDecrement(&refs_);
-    if (left == 0) delete this;
-    return left;
-  }
 
   HRESULT STDMETHODCALLTYPE Next(ULONG count, IConnectionPoint** points,
                                  ULONG* fetched) override {
@@ -140,9 +124,11 @@ class ConnectionPointEnum final : public IEnumConnectionPoints {
   }
 
  private:
+  void* Find(REFIID iid) noexcept override {
+    return FindIn(iid, {{IID_IEnumConnectionPoints, static_cast<IEnumConnectionPoints*>(this)}});
+  }
   ULONG Size() const { return point_ ? 1 : 0; }
 
-  LONG refs_ = 1;
   ComPtr<IConnectionPoint> point_;
   ULONG position_;
 };

@@ -3,7 +3,9 @@
 // shares, written once. Windows only; main thread (the objects are
 // apartment-threaded).
 //
-//   IUnknown                   reference count; the object deletes itself
+//   IUnknown                   com/unknown.h; the object holds a reference
+//                              of the server process's count from
+//                              construction to destruction
 //   IDispatch                  from the type library: GetIDsOfNames and
 //                              Invoke through ITypeInfo on the dual
 //                              interface, which calls the vtable members
@@ -15,16 +17,8 @@
 // A class derives from it with its dual interface and implements the
 // interface's members, each through Call or Read, which turn any exception
 // into DISP_E_EXCEPTION with error information (description: the
-// exception's message; source: the class's ProgID). The member lists of
-// automation/member_tables.h expand into such members with
-// TINDREL_COM_MEMBERS below, forwarding to the class's behaviour object:
-//
-//   property get   behaviour().Get(dispid), an AutoValue of the member's type
-//   property put   behaviour().Set<Name>(value)
-//   method         behaviour().<Name>(arguments)
-//
-// Events: the behaviour object is handed events() (an IEventTarget) and
-// calls Fire(dispid) on it; the object fires into its connection point.
+// exception's message; source: the class's ProgID). FireEvent fires into
+// the connection point.
 
 #include <windows.h>
 #include <oaidl.h>
@@ -33,61 +27,18 @@
 
 #include <optional>
 
-#include "com/convert.h"
-#include "com/error_info.h"
 #include "com/connection_point.h"
-#include "winapi/com_ptr.h"
+#include "com/error_info.h"
 #include "com/server.h"
-#include "automation/event_target.h"
+#include "com/unknown.h"
+#include "winapi/com_ptr.h"
 
 namespace tindrel::com {
 
-// A reference of the server process's count, held from construction to
-// destruction.
-class ServerProcessReference {
- public:
-  ServerProcessReference() noexcept { ServerProcessAddRef(); }
-  ~ServerProcessReference() { ServerProcessRelease(); }
-  ServerProcessReference(const ServerProcessReference&) = delete;
-  ServerProcessReference& operator=(const ServerProcessReference&) = delete;
-};
-
 template <class Interface>
-class AutomationObject : public Interface,
-                         public ISupportErrorInfo,
-                         public IProvideClassInfo,
-                         public IConnectionPointContainer,
-                         private IEventTarget {
+class AutomationObject : public Unknown<Interface, ISupportErrorInfo, IProvideClassInfo,
+                                         IConnectionPointContainer> {
  public:
-  AutomationObject(const AutomationObject&) = delete;
-  AutomationObject& operator=(const AutomationObject&) = delete;
-
-  // IUnknown
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (!out) return E_POINTER;
-    *out = nullptr;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) ||
-        IsEqualIID(iid, coclass_.iid)) {
-      *out = static_cast<Interface*>(this);
-    } else if (IsEqualIID(iid, IID_ISupportErrorInfo)) {
-      *out = static_cast<ISupportErrorInfo*>(this);
-    } else if (IsEqualIID(iid, IID_IProvideClassInfo)) {
-      *out = static_cast<IProvideClassInfo*>(this);
-    } else if (IsEqualIID(iid, IID_IConnectionPointContainer) && point_) {
-      *out = static_cast<IConnectionPointContainer*>(this);
-    } else {
-      return E_NOINTERFACE;
-    }
-    AddRef();
-    return S_OK;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs_); }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const ULONG left = InterlockedDecrement(&refs_);
-    if (left == 0) delete this;
-    return left;
-  }
-
   // IDispatch
   HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
     if (!count) return E_POINTER;
@@ -174,8 +125,11 @@ class AutomationObject : public Interface,
 
   const Coclass& coclass() const { return coclass_; }
 
-  // Where the behaviour object fires its events.
-  IEventTarget& events() { return *this; }
+  // Invokes the connected event sink with `dispid` (see
+  // EventConnectionPoint::Fire); nothing for a class without events.
+  void FireEvent(DISPID dispid) noexcept {
+    if (point_) point_->Fire(dispid);
+  }
 
   // Runs `body` as one automation member: S_OK when it returns, the
   // exception reported otherwise. The object stays alive until the member
@@ -192,23 +146,29 @@ class AutomationObject : public Interface,
     }
   }
 
-  // A property get: `read` gives the value as an AutoValue of type T. The
-  // out-argument holds nothing (NULL, 0) unless the member succeeds.
-  template <AutoType T, class ReadValue>
-  HRESULT Read(ComType<T>* out, ReadValue&& read) noexcept {
+  // A property get: `read` gives the value as the COM type of `out`, which
+  // holds nothing (NULL, 0) unless the member succeeds.
+  template <class ComValue, class ReadValue>
+  HRESULT Read(ComValue* out, ReadValue&& read) noexcept {
     if (!out) return E_POINTER;
-    *out = Unset<T>();
-    return Call([&] { *out = ToCom<T>(read()); });
+    *out = ComValue{};
+    return Call([&] { *out = read(); });
   }
 
  private:
-  void Fire(int dispid) noexcept override {
-    if (point_) point_->Fire(dispid);
+  void* Find(REFIID iid) noexcept override {
+    Interface* const dual = this;
+    return this->FindIn(
+        iid, {{IID_IDispatch, dual},
+              {coclass_.iid, dual},
+              {IID_ISupportErrorInfo, static_cast<ISupportErrorInfo*>(this)},
+              {IID_IProvideClassInfo, static_cast<IProvideClassInfo*>(this)},
+              {IID_IConnectionPointContainer,
+               point_ ? static_cast<IConnectionPointContainer*>(this) : nullptr}});
   }
 
   // Declared first, released last: the process may end once it goes.
   ServerProcessReference process_;
-  LONG refs_ = 1;  // the creator's reference
   const Coclass& coclass_;
   const ComPtr<ITypeInfo> dispatchInfo_;
   const ComPtr<ITypeInfo> vtableInfo_;
@@ -230,38 +190,3 @@ HRESULT CreateObject(REFIID iid, void** out) noexcept {
 }
 
 }  // namespace tindrel::com
-
-// Expansions of the member lists of automation/member_tables.h into members
-// of a class derived from AutomationObject whose behaviour object is
-// `behaviour()`. A get passes its row's DISPID to Get, which finds the same
-// row in the behaviour's table; the rows' read columns are not needed here.
-#define TINDREL_COM_METHOD(Name, Dispid) \
-  HRESULT STDMETHODCALLTYPE Name() override { return Call([&] { behaviour().Name(); }); }
-
-#define TINDREL_COM_METHOD1(Name, Dispid, Type)                                           \
-  HRESULT STDMETHODCALLTYPE Name(::tindrel::com::ComType<::tindrel::AutoType::Type> arg) \
-      override {                                                                          \
-    return Call([&] {                                                                     \
-      behaviour().Name(::tindrel::com::FromCom<::tindrel::AutoType::Type>(arg));          \
-    });                                                                                   \
-  }
-
-#define TINDREL_COM_GET(Name, Dispid, Type, ...)                                      \
-  HRESULT STDMETHODCALLTYPE get_##Name(                                               \
-      ::tindrel::com::ComType<::tindrel::AutoType::Type>* value) override {           \
-    return Read<::tindrel::AutoType::Type>(value,                                     \
-                                           [&] { return behaviour().Get(Dispid); });  \
-  }
-
-#define TINDREL_COM_GETPUT(Name, Dispid, Type, ...)                                       \
-  TINDREL_COM_GET(Name, Dispid, Type)                                                     \
-  HRESULT STDMETHODCALLTYPE put_##Name(::tindrel::com::ComType<::tindrel::AutoType::Type> \
-                                           value) override {                              \
-    return Call([&] {                                                                     \
-      behaviour().Set##Name(::tindrel::com::FromCom<::tindrel::AutoType::Type>(value));   \
-    });                                                                                   \
-  }
-
-// All members of a list, e.g. TINDREL_COM_MEMBERS(TINDREL_IORV_KUNDE_MEMBERS).
-#define TINDREL_COM_MEMBERS(LIST) \
-  LIST(TINDREL_COM_METHOD, TINDREL_COM_METHOD1, TINDREL_COM_GET, TINDREL_COM_GETPUT)

@@ -7,6 +7,7 @@
 #include <cwchar>
 #include <initializer_list>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -190,7 +191,7 @@ bool LibraryCurrent(HKEY root, ITypeLib& lib, const LibraryIdentity& id,
 
 }  // namespace
 
-bool RegisterServer(RegistryScope scope) {
+bool RegisterServer(std::span<const Coclass> classes, RegistryScope scope) {
   const std::wstring path = win::ModulePath();
   const ComPtr<ITypeLib> lib = TypeLibrary();
   const LibraryIdentity id = IdentityOf(*lib);
@@ -202,7 +203,7 @@ bool RegisterServer(RegistryScope scope) {
   // a client needs is removed on the way: a client activating meanwhile
   // finds the old entries or the new ones, never none.
   bool changed = false;
-  for (const Coclass& c : Coclasses()) {
+  for (const Coclass& c : classes) {
     const std::wstring help = HelpString(*lib, c.clsid);
     const std::wstring clsid = GuidText(c.clsid);
     const std::wstring key = L"CLSID\\" + clsid;
@@ -241,13 +242,13 @@ bool RegisterServer(RegistryScope scope) {
   return changed;
 }
 
-void UnregisterServer(RegistryScope scope) {
+void UnregisterServer(std::span<const Coclass> classes, RegistryScope scope) {
   const ComPtr<ITypeLib> lib = TypeLibrary();
   const LibraryIdentity id = IdentityOf(*lib);
   const UniqueHKey root = OpenRoot(scope);
   const std::wstring libid = GuidText(id.libid);
 
-  for (const Coclass& c : Coclasses()) {
+  for (const Coclass& c : classes) {
     DeleteTree(root.get(), L"CLSID\\" + GuidText(c.clsid));
     DeleteTree(root.get(), c.progId);
   }

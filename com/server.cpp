@@ -2,10 +2,8 @@
 #include <oleauto.h>
 
 #include <cwchar>
-#include <stdexcept>
 #include <utility>
 
-#include "automation/Tindrel2.h"
 #include "com/error_info.h"
 #include "com/class_factory.h"
 #include "com/server.h"
@@ -13,27 +11,6 @@
 
 namespace tindrel::com {
 namespace {
-
-// In the order of the library.
-const Coclass kCoclasses[] = {
-    {CLSID_ORV_Kontroll, L"ORV_Kontroll", L"Tindrel2.ORV_Kontroll", IID_IORV_Kontroll,
-     &DIID_IORV_KontrollEvents, &CreateKontroll},
-    {CLSID_ORV_Kunde, L"ORV_Kunde", L"Tindrel2.ORV_Kunde", IID_IORV_Kunde, nullptr,
-     &CreateKunde},
-    {CLSID_ORV_Velkar, L"ORV_Velkar", L"Tindrel2.ORV_Velkar", IID_IORV_Velkar,
-     &DIID_IORV_VelkarEvents, &CreateVelkar},
-    {CLSID_ORV_KontrollInfo, L"ORV_KontrollInfo", L"Tindrel2.ORV_KontrollInfo",
-     IID_IORV_KontrollInfo, nullptr, &CreateKontrollInfo},
-    {CLSID_ORV_Bil, L"ORV_Bil", L"Tindrel2.ORV_Bil", IID_IORV_Bil, &DIID_IORV_BilEvents,
-     &CreateBil},
-    {CLSID_ORV_Bil2, L"ORV_Bil2", L"Tindrel2.ORV_Bil2", IID_IORV_Bil2, &DIID_IORV_Bil2Events,
-     &CreateBil2},
-    {CLSID_ORV_Kontroll2, L"ORV_Kontroll2", L"Tindrel2.ORV_Kontroll2", IID_IORV_Kontroll2,
-     &DIID_IORV_KontrollEvents, &CreateKontroll2},
-    {CLSID_ORV_Kunde2, L"ORV_Kunde2", L"Tindrel2.ORV_Kunde2", IID_IORV_Kunde2,
-     &DIID_IORV_Kunde2Events, &CreateKunde2},
-};
-static_assert(std::size(kCoclasses) == 8);
 
 // Zero: not in automation mode.
 DWORD g_quitThread = 0;
@@ -61,15 +38,6 @@ void CALLBACK IdleTimerElapsed(HWND, UINT, UINT_PTR, DWORD) noexcept {
 }
 
 }  // namespace
-
-std::span<const Coclass> Coclasses() { return kCoclasses; }
-
-const Coclass& CoclassOf(REFCLSID clsid) {
-  for (const Coclass& c : kCoclasses) {
-    if (IsEqualCLSID(c.clsid, clsid)) return c;
-  }
-  throw std::logic_error("not a class of the Tindrel2 library");
-}
 
 ComPtr<ITypeLib> TypeLibrary() {
   // Loaded on first use and kept for the life of the process; a type
@@ -136,10 +104,10 @@ DWORD AutomationIdleLimit() noexcept {
   return static_cast<DWORD>(ms);
 }
 
-ClassObjects::ClassObjects() {
+ClassObjects::ClassObjects(std::span<const Coclass> classes) : cookies_(classes.size(), 0) {
   size_t registered = 0;
   try {
-    for (const Coclass& c : kCoclasses) {
+    for (const Coclass& c : classes) {
       const ComPtr<ClassFactory> factory = ComPtr<ClassFactory>::Attach(new ClassFactory(c));
       ThrowIfFailed(CoRegisterClassObject(c.clsid, factory.get(), CLSCTX_LOCAL_SERVER,
                                           REGCLS_MULTIPLEUSE, &cookies_[registered]),

@@ -1,14 +1,16 @@
 #pragma once
-// The automation server of the process: its eight creatable classes, the
-// type library it serves from its own TYPELIB resource 1, the class objects
-// it registers with COM, the count of live objects that ends an automation
-// process, and its registry entries. Windows only; main thread only.
+// The automation server of the process: the type library it serves from
+// its own TYPELIB resource 1, the class objects it registers with COM, the
+// count of live objects that ends an automation process, and the registry
+// entries. The creatable classes are the caller's: a table of Coclass rows
+// that lives as long as the process. Windows only; main thread only.
 
 #include <windows.h>
 #include <oaidl.h>
 
 #include <span>
 #include <string>
+#include <vector>
 
 #include "com/error_info.h"
 
@@ -17,29 +19,14 @@ namespace tindrel::com {
 // One creatable class of the library.
 struct Coclass {
   const CLSID& clsid;
-  const wchar_t* name;    // the coclass name, "ORV_Kontroll"
-  const wchar_t* progId;  // "Tindrel2." and the name
+  const wchar_t* name;    // the coclass name
+  const wchar_t* progId;  // the library's name, a dot and the class's name
   const IID& iid;         // the default (dual) interface
   const IID* events;      // the default source dispinterface, or null
   // A new object of the class, asked for `iid`; what a class factory's
   // CreateInstance returns.
   HRESULT (*create)(REFIID iid, void** out) noexcept;
 };
-
-// The eight classes, in the order of the library.
-std::span<const Coclass> Coclasses();
-// The class with `clsid`; throws std::logic_error for any other.
-const Coclass& CoclassOf(REFCLSID clsid);
-
-// The creation functions, defined beside each class.
-HRESULT CreateKontroll(REFIID iid, void** out) noexcept;
-HRESULT CreateKontroll2(REFIID iid, void** out) noexcept;
-HRESULT CreateKunde(REFIID iid, void** out) noexcept;
-HRESULT CreateKunde2(REFIID iid, void** out) noexcept;
-HRESULT CreateBil(REFIID iid, void** out) noexcept;
-HRESULT CreateBil2(REFIID iid, void** out) noexcept;
-HRESULT CreateKontrollInfo(REFIID iid, void** out) noexcept;
-HRESULT CreateVelkar(REFIID iid, void** out) noexcept;
 
 // The type library embedded in the running program as TYPELIB resource 1,
 // loaded once (LoadTypeLibEx on the module path, not registered). Throws
@@ -57,6 +44,16 @@ ComPtr<ITypeInfo> VtableTypeInfoOf(REFIID iid);
 // from construction to destruction.
 void ServerProcessAddRef() noexcept;
 void ServerProcessRelease() noexcept;
+
+// A reference of the server process's count, held from construction to
+// destruction.
+class ServerProcessReference {
+ public:
+  ServerProcessReference() noexcept { ServerProcessAddRef(); }
+  ~ServerProcessReference() { ServerProcessRelease(); }
+  ServerProcessReference(const ServerProcessReference&) = delete;
+  ServerProcessReference& operator=(const ServerProcessReference&) = delete;
+};
 // Automation mode: when the count drops to zero, the class objects are
 // revoked at once (a client that asks now gets a new server process rather
 // than this ending one) and WM_QUIT is posted to `threadId` (the main
@@ -65,8 +62,8 @@ void ServerProcessRelease() noexcept;
 //
 // The same end comes to an automation instance that has had no live object
 // for AutomationIdleLimit(): its client never made one, or gave up while
-// this instance waited for its predecessor. It must not keep "mxTindrel2",
-// since every later start would be refused. The wait runs as a thread timer
+// this instance waited for its predecessor. It must not keep the
+// single-instance mutex, since every later start would be refused. The wait runs as a thread timer
 // of the calling (main) thread, so the message loop must run.
 void QuitOnLastRelease(DWORD threadId) noexcept;
 
@@ -76,13 +73,13 @@ void QuitOnLastRelease(DWORD threadId) noexcept;
 // it; anything else is ignored. Read here and nowhere else.
 DWORD AutomationIdleLimit() noexcept;
 
-// The class objects of all eight classes, registered with COM for the life
-// of this value (REGCLS_MULTIPLEUSE; the objects live in the calling
+// The class objects of `classes`, registered with COM for the life of this
+// value (REGCLS_MULTIPLEUSE; the objects live in the calling
 // thread's apartment) and revoked when it ends. Throws ComError when a
 // registration fails, revoking the ones already made.
 class ClassObjects {
  public:
-  ClassObjects();
+  explicit ClassObjects(std::span<const Coclass> classes);
   ~ClassObjects();
   ClassObjects(const ClassObjects&) = delete;
   ClassObjects& operator=(const ClassObjects&) = delete;
@@ -91,14 +88,14 @@ class ClassObjects {
   void Revoke() noexcept;
 
  private:
-  DWORD cookies_[8] = {};
+  std::vector<DWORD> cookies_;  // one per class; zero once revoked
 };
 
 // Where the registry entries go: HKEY_CLASSES_ROOT, or the user's
 // HKEY_CURRENT_USER\Software\Classes for the per-user switches.
 enum class RegistryScope { Machine, User };
 
-// Writes the entries of every class (CLSID key with the class's help
+// Writes the entries of every class of `classes` (CLSID key with the class's help
 // string, LocalServer32 with the quoted program path, ProgID both ways,
 // TypeLib and Version) and registers the type library from the program's
 // own resource, under locale 409 (RegisterTypeLib) and locale 0 (written
@@ -109,9 +106,11 @@ enum class RegistryScope { Machine, User };
 // subkeys, a former ProgID of the class that still points back at it) is
 // removed after the current entries stand. Returns whether it changed
 // anything; throws Error on failure.
-bool RegisterServer(RegistryScope scope = RegistryScope::Machine);
-// Removes what RegisterServer wrote. Entries that are not there are not an
+bool RegisterServer(std::span<const Coclass> classes,
+                    RegistryScope scope = RegistryScope::Machine);
+// Removes what RegisterServer wrote for `classes`. Entries that are not there are not an
 // error. Throws Error when an existing entry cannot be removed.
-void UnregisterServer(RegistryScope scope = RegistryScope::Machine);
+void UnregisterServer(std::span<const Coclass> classes,
+                      RegistryScope scope = RegistryScope::Machine);
 
 }  // namespace tindrel::com

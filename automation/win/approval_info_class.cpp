@@ -3,43 +3,28 @@
 
 #include "automation/Tindrel2.h"
 #include "automation/approval_info_object.h"
-#include "com/object.h"
-#include "automation/session_link.h"
+#include "automation/win/com_glue.h"
 
 namespace tindrel {
 
-class TORV_KontrollInfoImpl final : public com::AutomationObject<IORV_KontrollInfo> {
+class TORV_KontrollInfoImpl final
+    : public SessionBoundClass<IORV_KontrollInfo, TApprovalInfoObject> {
  public:
-  TORV_KontrollInfoImpl()
-      : AutomationObject(com::CoclassOf(CLSID_ORV_KontrollInfo)),
-        behaviour_(session_.Session()) {}
+  TORV_KontrollInfoImpl() : SessionBoundClass(CLSID_ORV_KontrollInfo) {}
 
   // The count comes back through [out, retval] short*, an int16, not a bool.
   HRESULT STDMETHODCALLTYPE ErBilKontrollertIPeriode(BSTR Kjennemerke, SHORT PeriodeAar,
                                                      SHORT PeriodeMnd,
                                                      SHORT* Kontrollert) override {
-    return Read<AutoType::Int16>(Kontrollert, [&] {
-      return AutoValue(behaviour().ErBilKontrollertIPeriode(
-          com::FromCom<AutoType::String>(Kjennemerke), PeriodeAar, PeriodeMnd));
+    return Read(Kontrollert, [&] {
+      return ToCom<AutoType::Int16>(AutoValue(behaviour().ErBilKontrollertIPeriode(
+          FromCom<AutoType::String>(Kjennemerke), PeriodeAar, PeriodeMnd)));
     });
   }
-
- private:
-  // Inside the member's exception boundary: a call after the session has
-  // gone fails with a text.
-  TApprovalInfoObject& behaviour() {
-    session_.Check();
-    return behaviour_;
-  }
-
-  const TSessionLink session_;
-  TApprovalInfoObject behaviour_;
 };
 
-namespace com {
 HRESULT CreateKontrollInfo(REFIID iid, void** out) noexcept {
-  return CreateObject<TORV_KontrollInfoImpl>(iid, out);
+  return com::CreateObject<TORV_KontrollInfoImpl>(iid, out);
 }
-}  // namespace com
 
 }  // namespace tindrel

@@ -3,32 +3,21 @@
 // object. ORV_Kontroll2 differs only in its interface and Kvitteringsnr.
 
 #include "automation/Tindrel2.h"
-#include "automation/member_tables.h"
-#include "com/object.h"
 #include "automation/inspection_object.h"
-#include "automation/session_link.h"
+#include "automation/member_tables.h"
+#include "automation/win/com_glue.h"
 
 namespace tindrel {
 namespace {
 
-// What both classes hold. Every member reaches the behaviour through
-// behaviour(), inside the member's exception boundary, so a call after the
-// session has gone fails with a text instead of touching it.
 template <class Interface>
-class InspectionClass : public com::AutomationObject<Interface> {
+class InspectionClass : public SessionBoundClass<Interface, TInspectionObject> {
  protected:
   InspectionClass(REFCLSID clsid, TInspectionObject::Interface kind)
-      : com::AutomationObject<Interface>(com::CoclassOf(clsid)),
-        behaviour_(kind, session_.Session(), SystemTimeZone(), this->events()) {}
-
-  TInspectionObject& behaviour() {
-    session_.Check();
-    return behaviour_;
-  }
-
- private:
-  const TSessionLink session_;
-  TInspectionObject behaviour_;
+      : SessionBoundClass<Interface, TInspectionObject>(
+            clsid, [kind](TServiceAccess& session, IEventTarget& events) {
+              return TInspectionObject(kind, session, SystemTimeZone(), events);
+            }) {}
 };
 
 }  // namespace
@@ -49,13 +38,11 @@ class TORV_Kontroll2Impl final : public InspectionClass<IORV_Kontroll2> {
   TINDREL_COM_MEMBERS(TINDREL_IORV_KONTROLL2_MEMBERS)
 };
 
-namespace com {
 HRESULT CreateKontroll(REFIID iid, void** out) noexcept {
-  return CreateObject<TORV_KontrollImpl>(iid, out);
+  return com::CreateObject<TORV_KontrollImpl>(iid, out);
 }
 HRESULT CreateKontroll2(REFIID iid, void** out) noexcept {
-  return CreateObject<TORV_Kontroll2Impl>(iid, out);
+  return com::CreateObject<TORV_Kontroll2Impl>(iid, out);
 }
-}  // namespace com
 
 }  // namespace tindrel

@@ -6,30 +6,20 @@
 #include "automation/Tindrel2.h"
 #include "automation/clock.h"
 #include "automation/member_tables.h"
-#include "com/object.h"
-#include "automation/session_link.h"
 #include "automation/vehicle_object.h"
+#include "automation/win/com_glue.h"
 
 namespace tindrel {
 namespace {
 
-// What both classes hold; see InspectionClass in inspection_class.cpp.
 template <class Interface>
-class VehicleClass : public com::AutomationObject<Interface> {
+class VehicleClass : public SessionBoundClass<Interface, TVehicleObject> {
  protected:
   VehicleClass(REFCLSID clsid, TVehicleObject::Interface kind)
-      : com::AutomationObject<Interface>(com::CoclassOf(clsid)),
-        behaviour_(kind, session_.Session(), SystemTimeZone(), SystemClock(),
-                   this->events()) {}
-
-  TVehicleObject& behaviour() {
-    session_.Check();
-    return behaviour_;
-  }
-
- private:
-  const TSessionLink session_;
-  TVehicleObject behaviour_;
+      : SessionBoundClass<Interface, TVehicleObject>(
+            clsid, [kind](TServiceAccess& session, IEventTarget& events) {
+              return TVehicleObject(kind, session, SystemTimeZone(), SystemClock(), events);
+            }) {}
 };
 
 }  // namespace
@@ -48,11 +38,11 @@ class TORV_Bil2Impl final : public VehicleClass<IORV_Bil2> {
   TINDREL_COM_MEMBERS(TINDREL_IORV_BIL2_MEMBERS)
 };
 
-namespace com {
-HRESULT CreateBil(REFIID iid, void** out) noexcept { return CreateObject<TORV_BilImpl>(iid, out); }
-HRESULT CreateBil2(REFIID iid, void** out) noexcept {
-  return CreateObject<TORV_Bil2Impl>(iid, out);
+HRESULT CreateBil(REFIID iid, void** out) noexcept {
+  return com::CreateObject<TORV_BilImpl>(iid, out);
 }
-}  // namespace com
+HRESULT CreateBil2(REFIID iid, void** out) noexcept {
+  return com::CreateObject<TORV_Bil2Impl>(iid, out);
+}
 
 }  // namespace tindrel

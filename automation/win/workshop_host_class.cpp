@@ -4,35 +4,20 @@
 
 #include "automation/Tindrel2.h"
 #include "automation/member_tables.h"
-#include "com/object.h"
-#include "automation/session_link.h"
+#include "automation/win/com_glue.h"
 #include "automation/workshop_host_object.h"
 
 namespace tindrel {
 
-class TORV_VelkarImpl final : public com::AutomationObject<IORV_Velkar> {
+class TORV_VelkarImpl final : public SessionBoundClass<IORV_Velkar, TWorkshopHostObject> {
  public:
-  TORV_VelkarImpl()
-      : AutomationObject(com::CoclassOf(CLSID_ORV_Velkar)), behaviour_(session_.Session()) {}
+  TORV_VelkarImpl() : SessionBoundClass(CLSID_ORV_Velkar) {}
 
   TINDREL_COM_MEMBERS(TINDREL_IORV_VELKAR_MEMBERS)
-
- private:
-  // Inside each member's exception boundary: a call after the session has
-  // gone fails with a text.
-  TWorkshopHostObject& behaviour() {
-    session_.Check();
-    return behaviour_;
-  }
-
-  const TSessionLink session_;
-  TWorkshopHostObject behaviour_;
 };
 
-namespace com {
 HRESULT CreateVelkar(REFIID iid, void** out) noexcept {
-  return CreateObject<TORV_VelkarImpl>(iid, out);
+  return com::CreateObject<TORV_VelkarImpl>(iid, out);
 }
-}  // namespace com
 
 }  // namespace tindrel

@@ -22,7 +22,8 @@
 #include "automation/Tindrel2.h"
 #include "com/class_factory.h"
 #include "automation/member_tables.h"
-#include "com/object.h"
+#include "automation/win/coclasses.h"
+#include "automation/win/com_glue.h"
 #include "com_placeholder.h"
 #include "com/server.h"
 #include "automation/session_link.h"
@@ -65,7 +66,7 @@ ComPtr<IDispatch> Create(const com::Coclass& c) {
 std::wstring Name(const com::Coclass& c) { return c.name; }
 
 TEST(ComObjects, EveryClassAnswersItsInterfacesWithOneIdentity) {
-  for (const com::Coclass& c : com::Coclasses()) {
+  for (const com::Coclass& c : Coclasses()) {
     SCOPED_TRACE(::testing::PrintToString(Name(c)));
     const ComPtr<IDispatch> object = Create(c);
     ASSERT_TRUE(object);
@@ -99,7 +100,7 @@ TEST(ComObjects, EveryClassAnswersItsInterfacesWithOneIdentity) {
 
 TEST(ComObjects, TheClassTableAgreesWithTheTypeLibrary) {
   const ComPtr<ITypeLib> lib = com::TypeLibrary();
-  for (const com::Coclass& c : com::Coclasses()) {
+  for (const com::Coclass& c : Coclasses()) {
     SCOPED_TRACE(::testing::PrintToString(Name(c)));
     EXPECT_EQ(L"Tindrel2." + Name(c), c.progId);
     ComPtr<ITypeInfo> coclass;
@@ -213,7 +214,7 @@ TEST(ComObjects, MemberListsAgreeWithTheTypeLibrary) {
 // customer members that report "nothing there" as an error fail, through
 // the error boundary.
 TEST(ComObjects, EveryMemberAnswersLateBoundWithTheEmptyValueOfItsType) {
-  for (const com::Coclass& c : com::Coclasses()) {
+  for (const com::Coclass& c : Coclasses()) {
     SCOPED_TRACE(::testing::PrintToString(Name(c)));
     const ComPtr<IDispatch> object = Create(c);
     const std::vector<test::MemberResult> results = test::CallEveryMember(object.get());
@@ -233,7 +234,7 @@ TEST(ComObjects, EveryMemberAnswersLateBoundWithTheEmptyValueOfItsType) {
 
 TEST(ComObjects, EarlyBoundCallsReachTheVtableMembers) {
   ComPtr<IORV_Kontroll2> kontroll;
-  ASSERT_EQ(S_OK, com::CreateKontroll2(IID_IORV_Kontroll2, kontroll.put_void()));
+  ASSERT_EQ(S_OK, CreateKontroll2(IID_IORV_Kontroll2, kontroll.put_void()));
   BSTR text = nullptr;
   ASSERT_EQ(S_OK, kontroll->get_Kvitteringsnr(&text));
   ASSERT_NE(nullptr, text);  // a valid empty string, never NULL
@@ -243,7 +244,7 @@ TEST(ComObjects, EarlyBoundCallsReachTheVtableMembers) {
   EXPECT_EQ(E_POINTER, kontroll->get_Kontrollnr(nullptr));
 
   ComPtr<IORV_KontrollInfo> info;
-  ASSERT_EQ(S_OK, com::CreateKontrollInfo(IID_IORV_KontrollInfo, info.put_void()));
+  ASSERT_EQ(S_OK, CreateKontrollInfo(IID_IORV_KontrollInfo, info.put_void()));
   SHORT count = -1;
   const win::UniqueBstr plate = win::MakeBstr(u"AB12345");
   EXPECT_EQ(S_OK, info->ErBilKontrollertIPeriode(plate.get(), 2024, 5, &count));
@@ -282,9 +283,9 @@ TEST(ComWiring, TheClassesForwardToTheirBehaviourAndItsEvents) {
   };
 
   ComPtr<IORV_Kontroll2> kontroll;
-  ASSERT_EQ(S_OK, com::CreateKontroll2(IID_IORV_Kontroll2, kontroll.put_void()));
+  ASSERT_EQ(S_OK, CreateKontroll2(IID_IORV_Kontroll2, kontroll.put_void()));
   ComPtr<IORV_Kontroll2> other;
-  ASSERT_EQ(S_OK, com::CreateKontroll2(IID_IORV_Kontroll2, other.put_void()));
+  ASSERT_EQ(S_OK, CreateKontroll2(IID_IORV_Kontroll2, other.put_void()));
   TestSink sink(&DIID_IORV_KontrollEvents), otherSink(&DIID_IORV_KontrollEvents);
   DWORD cookie = 0, otherCookie = 0;
   ASSERT_EQ(S_OK, PointOf(kontroll.get(), DIID_IORV_KontrollEvents)->Advise(&sink, &cookie));
@@ -310,7 +311,7 @@ TEST(ComWiring, TheClassesForwardToTheirBehaviourAndItsEvents) {
   PointOf(other.get(), DIID_IORV_KontrollEvents)->Unadvise(otherCookie);
 
   ComPtr<IORV_Bil2> bil;
-  ASSERT_EQ(S_OK, com::CreateBil2(IID_IORV_Bil2, bil.put_void()));
+  ASSERT_EQ(S_OK, CreateBil2(IID_IORV_Bil2, bil.put_void()));
   TestSink bilSink(&DIID_IORV_Bil2Events);
   ASSERT_EQ(S_OK, PointOf(bil.get(), DIID_IORV_Bil2Events)->Advise(&bilSink, &cookie));
   ASSERT_EQ(S_OK, bil->Hent(win::MakeBstr(u"CD67890").get()));
@@ -329,7 +330,7 @@ TEST(ComWiring, TheClassesForwardToTheirBehaviourAndItsEvents) {
 TEST(ComWiring, WithoutTheSessionObjectsFailWithATextInsteadOfReachingIt) {
   TServiceAccess* const session = ServiceAccess;
   ComPtr<IORV_Kunde> kunde;
-  ASSERT_EQ(S_OK, com::CreateKunde(IID_IORV_Kunde, kunde.put_void()));
+  ASSERT_EQ(S_OK, CreateKunde(IID_IORV_Kunde, kunde.put_void()));
   ServiceAccess = nullptr;
   LONG number = 7;
   EXPECT_EQ(DISP_E_EXCEPTION, kunde->get_Kundenr(&number));
@@ -339,7 +340,7 @@ TEST(ComWiring, WithoutTheSessionObjectsFailWithATextInsteadOfReachingIt) {
   EXPECT_EQ(L"Tindrel2.ORV_Kunde", source);
   EXPECT_EQ(DISP_E_EXCEPTION, kunde->FindFirst());
   TakeErrorDescription();
-  for (const com::Coclass& c : com::Coclasses()) {
+  for (const com::Coclass& c : Coclasses()) {
     SCOPED_TRACE(::testing::PrintToString(Name(c)));
     ComPtr<IUnknown> object;
     const HRESULT hr = c.create(IID_IUnknown, object.put_void());
@@ -393,10 +394,9 @@ class ScriptedBehaviour : public EmptyKontroll {
   IEventTarget& events_;
 };
 
-class ScriptedKontroll final : public com::AutomationObject<IORV_Kontroll> {
+class ScriptedKontroll final : public AutomationClass<IORV_Kontroll> {
  public:
-  ScriptedKontroll()
-      : AutomationObject(com::CoclassOf(CLSID_ORV_Kontroll)), behaviour_(events()) {}
+  ScriptedKontroll() : AutomationClass(CLSID_ORV_Kontroll), behaviour_(events()) {}
   TINDREL_COM_MEMBERS(TINDREL_IORV_KONTROLL_MEMBERS)
   ScriptedBehaviour& behaviour() { return behaviour_; }
 
@@ -602,13 +602,13 @@ TEST(ComServer, TheLastReleaseEndsAnAutomationServer) {
   while (QuitPosted()) {
   }
   {
-    ComPtr<IDispatch> a = Create(com::CoclassOf(CLSID_ORV_Bil));
+    ComPtr<IDispatch> a = Create(CoclassOf(CLSID_ORV_Bil));
     a.reset();
     EXPECT_FALSE(QuitPosted());  // not in automation mode
   }
   com::QuitOnLastRelease(GetCurrentThreadId());
-  ComPtr<IDispatch> a = Create(com::CoclassOf(CLSID_ORV_Bil));
-  ComPtr<IDispatch> b = Create(com::CoclassOf(CLSID_ORV_Kunde));
+  ComPtr<IDispatch> a = Create(CoclassOf(CLSID_ORV_Bil));
+  ComPtr<IDispatch> b = Create(CoclassOf(CLSID_ORV_Kunde));
   a.reset();
   EXPECT_FALSE(QuitPosted());
   b.reset();
@@ -617,7 +617,7 @@ TEST(ComServer, TheLastReleaseEndsAnAutomationServer) {
   // A factory lock counts like an object; the factory makes a new object
   // for every request.
   const ComPtr<IClassFactory> factory =
-      ComPtr<IClassFactory>::Attach(new com::ClassFactory(com::CoclassOf(CLSID_ORV_Velkar)));
+      ComPtr<IClassFactory>::Attach(new com::ClassFactory(CoclassOf(CLSID_ORV_Velkar)));
   ASSERT_EQ(S_OK, factory->LockServer(TRUE));
   {
     ComPtr<IUnknown> c, d;

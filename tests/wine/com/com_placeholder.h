@@ -5,13 +5,13 @@
 // per method); every get answers the empty value of its type, every put and
 // every method succeeds and changes nothing. The COM object tests derive
 // from one to script failures and events behind a real AutomationObject.
-// Windows only (the value types come from com/convert.h).
+// Windows only (the value types come from automation/win/com_values.h).
 
 #include <stdexcept>
 
 #include "automation/conversions.h"
 #include "automation/member_tables.h"
-#include "com/convert.h"
+#include "automation/win/com_values.h"
 
 #define TINDREL_PLACEHOLDER_CASE(Name, Dispid, Type, ...) \
   case Dispid:                                           \
@@ -19,9 +19,9 @@
 #define TINDREL_PLACEHOLDER_METHOD(Name, Dispid) \
   void Name() {}
 #define TINDREL_PLACEHOLDER_METHOD1(Name, Dispid, Type) \
-  void Name(::tindrel::com::ValueType<::tindrel::AutoType::Type>) {}
+  void Name(::tindrel::ValueType<::tindrel::AutoType::Type>) {}
 #define TINDREL_PLACEHOLDER_SETTER(Name, Dispid, Type, ...) \
-  void Set##Name(::tindrel::com::ValueType<::tindrel::AutoType::Type>) {}
+  void Set##Name(::tindrel::ValueType<::tindrel::AutoType::Type>) {}
 
 // Defines class `ClassName` from member list `LIST`.
 #define TINDREL_PLACEHOLDER_BEHAVIOUR(ClassName, LIST)                                     \

@@ -17,12 +17,11 @@
 #include <string>
 #include <variant>
 
-#include "com/error_info.h"
-#include "winapi/unique_any.h"
 #include "automation/conversions.h"
 #include "base/text.h"
+#include "winapi/strings.h"
 
-namespace tindrel::com {
+namespace tindrel {
 
 template <AutoType T>
 struct AutoTraits;
@@ -63,7 +62,7 @@ using ValueType = typename AutoTraits<T>::Value;
 template <AutoType T>
 ValueType<T> FromCom(ComType<T> value) {
   if constexpr (T == AutoType::String) {
-    return Utf16ToUtf8(View(value));
+    return Utf16ToUtf8(win::View(value));
   } else if constexpr (T == AutoType::Bool) {
     return static_cast<int16_t>(value != 0 ? 1 : 0);
   } else {
@@ -79,16 +78,10 @@ template <AutoType T>
 ComType<T> ToCom(const AutoValue& value) {
   const ValueType<T>& v = std::get<ValueType<T>>(value);
   if constexpr (T == AutoType::String) {
-    return AllocBstr(Utf8ToUtf16(v));
+    return win::AllocBstr(Utf8ToUtf16(v));
   } else {
     return static_cast<ComType<T>>(v);
   }
 }
 
-// What an [out] argument holds before and after a failed call.
-template <AutoType T>
-constexpr ComType<T> Unset() {
-  return ComType<T>{};
-}
-
-}  // namespace tindrel::com
+}  // namespace tindrel
