@@ -30,7 +30,7 @@ AutoValue EmptyValue(AutoType type);
 
 // Typed views of a value, for callers that know the member's type (the
 // behaviour tests). The COM layer does not use them: its members convert
-// through com::ToCom of the type their list row names. Asking for another
+// through ToCom (automation/win/com_values.h) of the type their list row names. Asking for another
 // type than the member's throws std::bad_variant_access.
 inline std::string TextValue(AutoValue v) { return std::get<std::string>(std::move(v)); }
 inline int32_t Int32Value(const AutoValue& v) { return std::get<int32_t>(v); }

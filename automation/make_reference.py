@@ -453,7 +453,7 @@ def render(library, lists, prose, described, progids):
             raise Unreadable(f"reference_notes.md: unknown section {section!r}")
 
     lines = ["<!-- Written by automation/make_reference.py from automation/Tindrel2.idl, "
-             "automation/member_tables.h, com/server.cpp and automation/reference_notes.md. "
+             "automation/member_tables.h, automation/win/coclasses.cpp and automation/reference_notes.md. "
              f"Do not edit; run: {REGENERATE} -->", ""]
     lines.append(f"# {library['name']} automation reference")
     lines.append("")

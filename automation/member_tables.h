@@ -7,16 +7,17 @@
 // help text: name, DISPID, kind, automation type and where a read takes its
 // value from. Each list expands twice:
 //
-//   here                into a MemberRow table, through which the behaviour
-//                       objects answer every property read (ReadMember);
-//   com/object.h        into the overrides of the interface widl generates
-//                       from Tindrel2.idl (TINDREL_COM_MEMBERS): a member
-//                       missing from the list leaves the class abstract, a
-//                       wrong name, kind or COM type fails to override.
+//   here         into a MemberRow table, through which the behaviour
+//                objects answer every property read (ReadMember);
+//   automation/win/com_glue.h
+//                into the overrides of the interface widl generates from
+//                Tindrel2.idl (TINDREL_COM_MEMBERS): a member missing from
+//                the list leaves the class abstract, a wrong name, kind or
+//                COM type fails to override.
 //
 // What the compiler cannot see (the DISPIDs, the order, Bool against Int16,
 // which are both a short in COM) the COM object tests compare row by row
-// with the type library as built (tests/wine/com_objects_test.cpp).
+// with the type library as built (tests/wine/com/com_objects_test.cpp).
 //
 // What a write does is not in the rows: writes store, convert and save in
 // ways that differ per object, so the objects spell them out as Set<Name>

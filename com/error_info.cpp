@@ -2,6 +2,8 @@
 
 #include <oleauto.h>
 
+#include "com/server.h"
+
 namespace tindrel::com {
 namespace {
 
@@ -16,6 +18,19 @@ void SetErrorInformation(const std::wstring& description, const wchar_t* source,
   create->SetDescription(const_cast<LPOLESTR>(description.c_str()));
   ComPtr<IErrorInfo> info = create.try_query<IErrorInfo>(IID_IErrorInfo);
   if (info) SetErrorInfo(0, info.get());
+}
+
+// The type library's name, the source of a failure that belongs to no
+// class yet; empty when the program carries no library.
+std::wstring LibraryName() noexcept {
+  try {
+    UniqueBstr name;
+    if (SUCCEEDED(TypeLibrary()->GetDocumentation(-1, name.put(), nullptr, nullptr, nullptr)) &&
+        name)
+      return name.get();
+  } catch (...) {
+  }
+  return {};
 }
 
 }  // namespace
@@ -40,7 +55,7 @@ HRESULT ExceptionResult() noexcept { return ClassifyCaughtException().result; }
 HRESULT CreationFailure() noexcept {
   const CaughtError caught = ClassifyCaughtException();
   if (caught.result != E_UNEXPECTED || !caught.fromStdException) return caught.result;
-  SetErrorInformation(caught.message, L"Tindrel2", IID_NULL);
+  SetErrorInformation(caught.message, LibraryName().c_str(), IID_NULL);
   return E_FAIL;
 }
 

@@ -42,8 +42,8 @@ HRESULT ExceptionResult() noexcept;
 
 // Call only inside a catch block, for an object that could not be made:
 // the classified result, but E_FAIL in place of E_UNEXPECTED together with
-// the exception's message as the thread's error information (source
-// "Tindrel2"), so that the client sees why (for example that there is no
+// the exception's message as the thread's error information (source: the
+// type library's name), so that the client sees why (for example that there is no
 // session).
 HRESULT CreationFailure() noexcept;
 
