@@ -69,8 +69,13 @@ restore_prefix() {  # Tindrel2.exe
   wr reg delete 'HKCR\TindrelORV.Document' /f >/dev/null 2>&1 || true
 }
 
-# Ends everything that runs in the prefix.
-end_wine() { WINEPREFIX="$TINDREL_WINEPREFIX" wineserver -k >/dev/null 2>&1; }
+# Ends everything that runs in the prefix and waits for its server to end
+# (-w), so that the next program starts a new server rather than meet the
+# ending one.
+end_wine() {
+  WINEPREFIX="$TINDREL_WINEPREFIX" wineserver -k >/dev/null 2>&1
+  WINEPREFIX="$TINDREL_WINEPREFIX" wineserver -w >/dev/null 2>&1
+}
 
 # The double started by `wine_harness.py with-double`.
 double_port="${TINDREL_DOUBLE_PORT:-}"
@@ -103,8 +108,16 @@ serve_with_double() {
     summary
     exit
   fi
+  local status
   run "$exe" /REGSERVER
-  check "$?" 0 "/REGSERVER exit code"
+  status=$?
+  check "$status" 0 "/REGSERVER exit code"
+  if [ "$status" -ne 0 ]; then
+    echo "  what Wine said:"
+    WINEDEBUG=err+all run "$exe" /REGSERVER
+    echo "  again: exit code $?"
+    tr -d '\r' <"$scratch/last.log" | tail -n 20 | sed 's/^/    /'
+  fi
 }
 
 summary() {
