@@ -43,6 +43,8 @@
 
 #include "winapi/unique_any.h"
 #include "winapi/com_ptr.h"
+#include "winapi/strings.h"
+#include "test_sink.h"
 #include "wine_client.h"
 
 namespace {
@@ -52,6 +54,8 @@ using tindrel::win::UniqueBstr;
 using tindrel::win::UniqueHandle;
 using tindrel::win::UniqueFileHandle;
 using tindrel::win::UniqueVariant;
+using tindrel::win::Narrow;
+using tindrel::win::Widen;
 
 constexpr UINT kStdinLine = WM_APP + 1;
 
@@ -67,27 +71,15 @@ void Print(const std::string& line) {
   std::fflush(stdout);
 }
 
-std::wstring Wide(const std::string& s) {
-  if (s.empty()) return {};
-  const int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
-  std::wstring w(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), w.data(), n);
-  return w;
-}
-
-std::string Utf8(const wchar_t* w, size_t len) {
-  if (len == 0) return {};
-  const int n = WideCharToMultiByte(CP_UTF8, 0, w, static_cast<int>(len), nullptr, 0, nullptr,
-                                    nullptr);
-  std::string s(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, w, static_cast<int>(len), s.data(), n, nullptr, nullptr);
-  // One answer per line: line breaks and TABs of a text travel as spaces.
+// One answer per line: line breaks and TABs of a text travel as spaces.
+std::string Utf8(std::wstring_view w) {
+  std::string s = Narrow(w);
   for (char& c : s)
     if (c == '\n' || c == '\r' || c == '\t') c = ' ';
   return s;
 }
 
-std::string Utf8(BSTR b) { return b ? Utf8(b, SysStringLen(b)) : std::string(); }
+std::string Utf8(BSTR b) { return b ? Utf8(std::wstring_view(b, SysStringLen(b))) : std::string(); }
 
 std::string Hex(HRESULT hr) {
   char text[16];
@@ -201,47 +193,6 @@ bool ServerMemory(ServerCounters& out) {
   return true;
 }
 
-// A sink for whatever events the object has: it answers for every IID the
-// connection point asks about, and records the DISPIDs it receives.
-class Sink final : public IDispatch {
- public:
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (!out) return E_POINTER;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) ||
-        IsEqualIID(iid, events)) {
-      *out = static_cast<IDispatch*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-  ULONG STDMETHODCALLTYPE Release() override { return --refs_; }
-  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
-    if (count) *count = 0;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** info) override {
-    if (info) *info = nullptr;
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE Invoke(DISPID dispid, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*,
-                                   EXCEPINFO*, UINT*) override {
-    received.push_back(dispid);
-    return S_OK;
-  }
-
-  IID events = IID_NULL;
-  std::vector<DISPID> received;
-
- private:
-  ULONG refs_ = 0;
-};
-
 struct Held {
   ComPtr<IDispatch> object;
   ComPtr<IConnectionPoint> point;
@@ -254,7 +205,7 @@ class Probe {
 
   int Run(int argc, wchar_t** argv) {
     std::vector<std::string> words;
-    for (int i = 1; i < argc; ++i) words.push_back(Utf8(argv[i], wcslen(argv[i])));
+    for (int i = 1; i < argc; ++i) words.push_back(Utf8(std::wstring_view(argv[i])));
     size_t i = 0;
     auto next = [&]() -> std::string {
       if (i >= words.size()) throw std::string("missing operand");
@@ -274,7 +225,8 @@ class Probe {
           Advise();
         } else if (step == "events") {
           std::string list;
-          for (DISPID d : sink_.received) list += (list.empty() ? "" : ",") + std::to_string(d);
+          for (const auto& call : sink_.calls)
+            list += (list.empty() ? "" : ",") + std::to_string(call.dispid);
           Print("events ok " + list);
         } else if (step == "pop") {
           if (!held_.empty()) Unhold(held_.back()), held_.pop_back();
@@ -293,7 +245,7 @@ class Probe {
         } else if (step == "terminate") {
           Terminate(static_cast<DWORD>(std::strtoul(next().c_str(), nullptr, 10)));
         } else if (step == "image") {
-          g_serverImage = Wide(next());
+          g_serverImage = Widen(next());
           Print("image ok");
         } else if (step == "servers") {
           Print("servers ok " + std::to_string(ServerProcesses().size()));
@@ -342,7 +294,7 @@ class Probe {
 
   static HRESULT CreateObject(const std::string& progId, ComPtr<IDispatch>& out) {
     CLSID clsid{};
-    HRESULT hr = CLSIDFromProgID(Wide(progId).c_str(), &clsid);
+    HRESULT hr = CLSIDFromProgID(Widen(progId).c_str(), &clsid);
     if (FAILED(hr)) return hr;
     return CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch, out.put_void());
   }
@@ -366,7 +318,7 @@ class Probe {
   }
 
   static HRESULT Dispid(IDispatch* object, const std::string& name, DISPID& id) {
-    std::wstring w = Wide(name);
+    std::wstring w = Widen(name);
     LPOLESTR names[] = {w.data()};
     return object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
   }
@@ -395,7 +347,7 @@ class Probe {
     }
     UniqueVariant argument;
     argument->vt = VT_BSTR;
-    const std::wstring w = Wide(text);
+    const std::wstring w = Widen(text);
     argument->bstrVal = SysAllocStringLen(w.data(), static_cast<UINT>(w.size()));
     DISPPARAMS params{argument.get(), nullptr, 1, 0};
     EXCEPINFO excep{};
@@ -443,7 +395,9 @@ class Probe {
     ULONG fetched = 0;
     if (SUCCEEDED(hr)) hr = points->Next(1, point.put(), &fetched);
     if (SUCCEEDED(hr) && fetched != 1) hr = CONNECT_E_NOCONNECTION;
-    if (SUCCEEDED(hr)) hr = point->GetConnectionInterface(&sink_.events);
+    IID events = IID_NULL;
+    if (SUCCEEDED(hr)) hr = point->GetConnectionInterface(&events);
+    if (SUCCEEDED(hr)) sink_.SetEvents(events);
     if (SUCCEEDED(hr)) hr = point->Advise(&sink_, &h.cookie);
     if (FAILED(hr)) {
       Print("advise fail " + Hex(hr));
@@ -578,8 +532,8 @@ class Probe {
   }
 
   void Lock(const std::string& path) {
-    UniqueFileHandle file(CreateFileW(Wide(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    UniqueFileHandle file(CreateFileW(Widen(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
       Print("lock fail " + std::to_string(GetLastError()));
       return;
@@ -590,7 +544,9 @@ class Probe {
 
   std::vector<Held> held_;
   std::vector<UniqueFileHandle> locks_;
-  Sink sink_;
+  // One sink for every object's events: it answers for the dispinterface
+  // of the connection point it was last advised on.
+  tindrel::test::TestSink sink_{nullptr};
 };
 
 }  // namespace

@@ -61,6 +61,13 @@ class TestSink final : public IDispatch {
     return answer_;
   }
 
+  // From now on the sink implements `events` (a probe advises one sink on
+  // the connection points of several objects).
+  void SetEvents(const IID& events) {
+    events_ = events;
+    hasEvents_ = true;
+  }
+
   // References held by others than the test itself.
   ULONG Refs() const { return refs_; }
 
@@ -68,8 +75,8 @@ class TestSink final : public IDispatch {
   std::function<void(DISPID)> onInvoke;
 
  private:
-  const IID events_;
-  const bool hasEvents_;
+  IID events_;
+  bool hasEvents_;
   const HRESULT answer_;
   ULONG refs_ = 0;
 };
